@@ -1,0 +1,99 @@
+#include "sim/RadioSimulator.h"
+
+#include <utility>
+
+namespace quillon::sim {
+
+namespace {
+
+// H2 of a reply spoiled by the wrong-header fault: the value requests carry.
+constexpr uint8_t kWrongReplyH2 = RadioFramer::kMessageH2;
+
+const Bytes kUnableReply{0x04, 0x20};
+
+}  // namespace
+
+RadioSimulator::RadioSimulator(RadioConfig config, FrameLog& log)
+    : config_(std::move(config)),
+      log_(log),
+      queries_(config_),
+      linkControl_(config_),
+      faults_(config_.faults) {
+    dispatcher_.Register(0x04, queries_);
+    dispatcher_.Register(0x09, linkControl_);
+}
+
+std::vector<OutputStep> RadioSimulator::Receive(const uint8_t* data, size_t size) {
+    std::vector<RadioFramer::Event> events;
+    framer_.Feed(data, size, events);
+    std::vector<OutputStep> steps;
+    for (RadioFramer::Event& event : events) {
+        if (!event.good) {
+            log_.Write("DROP", event.reason + ": " + FormatHex(event.raw));
+            continue;
+        }
+        Request request{event.h2, std::move(event.payload)};
+        log_.Write(request.IsProbe() ? "RX-PROBE" : "RX", FormatHex(request.payload));
+        React(request, steps);
+    }
+    return steps;
+}
+
+void RadioSimulator::React(const Request& request, std::vector<OutputStep>& steps) {
+    Reaction reaction = dispatcher_.Dispatch(request);
+    if (!reaction.note.empty()) {
+        log_.Write("NOTE", reaction.note);
+    }
+    std::optional<FaultRule> fault;
+    if (!reaction.replies.empty()) {
+        fault = faults_.Take(request.payload);
+    }
+    const size_t first = steps.size();
+    if (fault && fault->silent) {
+        log_.Write("SILENT", FormatHex(request.payload));
+        reaction.replies.clear();
+    } else if (fault) {
+        if (fault->answerUnable) {
+            reaction.replies.assign(1, kUnableReply);
+        }
+        const Bytes& spoilt = reaction.replies.front();
+        if (fault->noise > 0) {
+            Bytes noise = Noise(fault->noise);
+            steps.push_back({0, noise, std::nullopt, "NOISE", FormatHex(noise)});
+        }
+        if (fault->badChecksumFirst) {
+            steps.push_back(
+                {0,
+                 RadioFramer::BuildFrame(spoilt, RadioFramer::kReplyH1, RadioFramer::kReplyH2, 1),
+                 std::nullopt, "TX-BADSUM", FormatHex(spoilt)});
+        }
+        if (fault->wrongH2First) {
+            steps.push_back({0,
+                             RadioFramer::BuildFrame(spoilt, RadioFramer::kReplyH1, kWrongReplyH2),
+                             std::nullopt, "TX-BADH2", FormatHex(spoilt)});
+        }
+    }
+    for (const Bytes& reply : reaction.replies) {
+        steps.push_back({0, RadioFramer::BuildReply(reply), std::nullopt, "TX", FormatHex(reply)});
+    }
+    if (fault && steps.size() > first) {
+        steps[first].delayMs = fault->delayMs;  // before whatever goes out first
+    }
+    if (reaction.newSpeed) {
+        steps.push_back({0, {}, reaction.newSpeed, "SPEED", std::to_string(*reaction.newSpeed)});
+    }
+}
+
+Bytes RadioSimulator::Noise(int count) {
+    Bytes noise;
+    noise.reserve(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        noiseState_ = noiseState_ * 1103515245u + 12345u;
+        auto byte = static_cast<uint8_t>(noiseState_ >> 16);
+        // Noise never starts a frame, so it cannot turn into one by chance.
+        noise.push_back(byte == RadioFramer::kStart ? 0x55 : byte);
+    }
+    return noise;
+}
+
+}  // namespace quillon::sim

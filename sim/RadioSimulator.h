@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim/FaultPlan.h"
+#include "sim/FrameLog.h"
+#include "sim/LinkControlResponder.h"
+#include "sim/MessageDispatcher.h"
+#include "sim/QueryResponder.h"
+#include "sim/RadioConfig.h"
+#include "sim/RadioFramer.h"
+
+namespace quillon::sim {
+
+// One thing for the line to do, in order: after `delayMs` (counted from the end of the step
+// before), send `bytes`, or switch to `speed`. The log line is written when the step is done.
+struct OutputStep {
+    int delayMs = 0;
+    Bytes bytes;
+    std::optional<uint32_t> speed;
+    std::string logKind;
+    std::string logText;
+};
+
+// The radio without its line: bytes from the updater go in, what the radio sends back and
+// does to its line comes out. Received frames are logged at once.
+class RadioSimulator {
+public:
+    RadioSimulator(RadioConfig config, FrameLog& log);
+    RadioSimulator(const RadioSimulator&) = delete;
+    RadioSimulator& operator=(const RadioSimulator&) = delete;
+
+    std::vector<OutputStep> Receive(const uint8_t* data, size_t size);
+    std::vector<OutputStep> Receive(const Bytes& bytes) {
+        return Receive(bytes.data(), bytes.size());
+    }
+
+    const RadioConfig& Config() const { return config_; }
+
+private:
+    void React(const Request& request, std::vector<OutputStep>& steps);
+    Bytes Noise(int count);
+
+    RadioConfig config_;
+    FrameLog& log_;
+    QueryResponder queries_;
+    LinkControlResponder linkControl_;
+    MessageDispatcher dispatcher_;
+    FaultPlan faults_;
+    RadioFramer framer_;
+    uint32_t noiseState_ = 0x2545F491;
+};
+
+}  // namespace quillon::sim
