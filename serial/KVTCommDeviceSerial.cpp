@@ -1,0 +1,84 @@
+#include "serial/KVTCommDeviceSerial.h"
+
+#include "serial/ComPortPath.h"
+#include "serial/KVTWinExtSerialPort.h"
+
+namespace quillon {
+
+KVTCommDeviceSerial::KVTCommDeviceSerial() : port_(std::make_unique<KVTWinExtSerialPort>()) {
+    deviceKind_ = 2;
+}
+
+// The port's own destructor closes it when it is still open.
+KVTCommDeviceSerial::~KVTCommDeviceSerial() = default;
+
+bool KVTCommDeviceSerial::OpenPort(int portNumber, uint8_t baudIndex, bool flowControl) {
+    const std::string path = ComPortPath::Resolve(portNumber);
+    if (path.empty()) {
+        return false;  // no device answers to that number
+    }
+    port_->SetPortName(path);
+    if (Open() == -1) {
+        return false;
+    }
+    port_->SetBaudRate(baudIndex);
+    port_->SetDataBits(3);
+    port_->SetStopBits(0);
+    port_->SetParity(0);
+    SetFlowControl(flowControl);
+    port_->SetTimeouts(2, 0);
+    return true;
+}
+
+void KVTCommDeviceSerial::SetBaudRate(uint8_t baudIndex) {
+    port_->SetBaudRate(baudIndex);
+}
+
+void KVTCommDeviceSerial::SetFlowControl(bool on) {
+    flowControl_ = on;
+    port_->SetFlowControl(on ? 3 : 0);
+}
+
+int KVTCommDeviceSerial::Open() {
+    if (!port_->Open()) {
+        return -1;
+    }
+    port_->Flush();
+    return 1;
+}
+
+int KVTCommDeviceSerial::Close() {
+    port_->Flush();
+    port_->Close();
+    return 1;
+}
+
+bool KVTCommDeviceSerial::IsOpen() {
+    return port_->IsOpen();
+}
+
+bool KVTCommDeviceSerial::CharReady() {
+    return port_->PollInQueue() > 0;
+}
+
+int KVTCommDeviceSerial::ReadByte(uint8_t* byte) {
+    return Read(byte, 1);
+}
+
+int KVTCommDeviceSerial::Read(uint8_t* buffer, int count) {
+    return port_->Read(buffer, count);
+}
+
+int KVTCommDeviceSerial::Write(const uint8_t* buffer, int count) {
+    return port_->Write(buffer, count);
+}
+
+int KVTCommDeviceSerial::LastError() {
+    return port_->LastError();
+}
+
+int KVTCommDeviceSerial::WaitDescriptor() const {
+    return port_->Descriptor();
+}
+
+}  // namespace quillon
