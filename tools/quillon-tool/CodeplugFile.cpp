@@ -1,0 +1,121 @@
+#include "tools/quillon-tool/CodeplugFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace quillon::tool {
+namespace {
+
+std::string SystemError(const std::string& what, const std::string& path) {
+    return what + " " + path + ": " + std::strerror(errno);
+}
+
+bool WriteAll(int fd, const uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool CodeplugFile::Read(const std::string& path, std::string& error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = SystemError("cannot open", path);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = "cannot read " + path + ": not a regular file";
+        ::close(fd);
+        return false;
+    }
+    // Read one byte more than an image holds, to tell a full image from a larger file.
+    std::vector<uint8_t> bytes(kMaxBytes + 1);
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            error = SystemError("cannot read", path);
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    if (got > kMaxBytes) {
+        error = path + " is larger than a codeplug image (at most 65536 bytes)";
+        return false;
+    }
+    m_Image.fill(0);
+    for (std::size_t i = 0; i < got; ++i) {
+        const unsigned shift = i % 2 == 0 ? 8 : 0;
+        m_Image[i / 2] = static_cast<uint16_t>(m_Image[i / 2] | (bytes[i] << shift));
+    }
+    m_ByteLength = got;
+    return true;
+}
+
+bool CodeplugFile::Write(const std::string& path, std::size_t byteCount, std::string& error) const {
+    if (byteCount > kMaxBytes) {
+        error = "cannot write " + std::to_string(byteCount) + " bytes: an image holds at most " +
+                std::to_string(kMaxBytes);
+        return false;
+    }
+    std::vector<uint8_t> bytes(byteCount);
+    for (std::size_t i = 0; i < byteCount; ++i) {
+        const uint16_t word = m_Image[i / 2];
+        bytes[i] = static_cast<uint8_t>(i % 2 == 0 ? word >> 8 : word & 0xFF);
+    }
+
+    std::string temp = path + ".XXXXXX";
+    std::vector<char> name(temp.begin(), temp.end());
+    name.push_back('\0');
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) {
+        error = SystemError("cannot create a temporary file for", path);
+        return false;
+    }
+    temp = name.data();
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    bool ok = ::fchmod(fd, 0666 & ~mask) == 0 && WriteAll(fd, bytes.data(), bytes.size()) &&
+              ::fsync(fd) == 0;
+    if (!ok) {
+        error = SystemError("cannot write", temp);
+    }
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = SystemError("cannot write", temp);
+    }
+    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+        ok = false;
+        error = SystemError("cannot replace", path);
+    }
+    if (!ok) {
+        ::unlink(temp.c_str());
+    }
+    return ok;
+}
+
+}  // namespace quillon::tool

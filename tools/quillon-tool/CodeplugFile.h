@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "parms/KVTParmsFormat.h"
+
+namespace quillon::tool {
+
+// A codeplug image kept in a file: the bytes as the radio sends them, each word high byte
+// first, at most 65,536 bytes. A shorter file reads as an image padded with zero words.
+class CodeplugFile {
+public:
+    static constexpr std::size_t kMaxBytes = 2 * kCodeplugWords;
+
+    // Reads `path` into the image (host word order). False, with `error` set, when the file
+    // cannot be read or is larger than an image.
+    bool Read(const std::string& path, std::string& error);
+
+    // Writes the first `byteCount` bytes of the image (radio byte order) to `path` through a
+    // temporary file in the same folder that is renamed over `path` only once it is complete,
+    // so a failure never leaves a partial file and never touches an existing one.
+    bool Write(const std::string& path, std::size_t byteCount, std::string& error) const;
+
+    CodeplugImage& Image() { return m_Image; }
+    const CodeplugImage& Image() const { return m_Image; }
+    // Number of bytes the file held.
+    std::size_t ByteLength() const { return m_ByteLength; }
+
+private:
+    CodeplugImage m_Image{};
+    std::size_t m_ByteLength = 0;
+};
+
+}  // namespace quillon::tool
