@@ -122,7 +122,7 @@ private:
     std::unique_ptr<KVTCommDevice> device_;
     std::function<void(uint8_t)> setDeviceBaud_;
     quillon::Timer* timer_ = nullptr;
-    uint32_t timeoutMs_ = 0;
+    uint32_t timeoutMs_ = 4000;
 
     bool replyReceived_ = false;
 };
