@@ -13,6 +13,7 @@
 
 #include "serial/CustomLineSpeed.h"
 #include "serial/MonotonicClock.h"
+#include "serial/TerminalSettings.h"
 
 namespace quillon {
 
@@ -76,6 +77,11 @@ KVTWinExtSerialPort::~KVTWinExtSerialPort() {
     }
 }
 
+void KVTWinExtSerialPort::SetDefaults() {
+    Close();
+    KVTWinExtSerialBase::SetDefaults();
+}
+
 int64_t KVTWinExtSerialPort::CharacterTimeoutMs() const {
     const int64_t t = static_cast<int64_t>(timeoutSeconds_) * 1000 + timeoutMilliseconds_;
     return std::clamp<int64_t>(t, 0, INT_MAX);
@@ -135,11 +141,8 @@ bool KVTWinExtSerialPort::SetDataBits(uint8_t index) {
     if (!open_ || index > 3) {
         return true;
     }
-    static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
-    const tcflag_t size = kSizes[index];
-    return ChangeLine([size](struct termios& tio) {
-        tio.c_cflag = (tio.c_cflag & ~static_cast<tcflag_t>(CSIZE)) | size;
-    });
+    return ChangeLine(
+        [index](struct termios& tio) { TerminalSettings::ApplyDataBits(tio, index); });
 }
 
 bool KVTWinExtSerialPort::SetStopBits(uint8_t code) {
@@ -150,16 +153,7 @@ bool KVTWinExtSerialPort::SetStopBits(uint8_t code) {
     if (!open_ || code > 2) {
         return true;
     }
-    // The terminal interface knows one or two stop bits; with five data bits a UART sends one
-    // and a half when asked for two, which is how code 1 reaches the line.
-    const bool two = code != 0;
-    return ChangeLine([two](struct termios& tio) {
-        if (two) {
-            tio.c_cflag |= CSTOPB;
-        } else {
-            tio.c_cflag &= ~static_cast<tcflag_t>(CSTOPB);
-        }
-    });
+    return ChangeLine([code](struct termios& tio) { TerminalSettings::ApplyStopBits(tio, code); });
 }
 
 bool KVTWinExtSerialPort::SetParity(uint8_t code) {
@@ -167,31 +161,7 @@ bool KVTWinExtSerialPort::SetParity(uint8_t code) {
     if (!open_ || code > 4) {
         return true;
     }
-    return ChangeLine([code](struct termios& tio) {
-        const tcflag_t all = PARENB | PARODD | CMSPAR;
-        tio.c_cflag &= ~all;
-        switch (code) {
-            case 1:
-                tio.c_cflag |= PARENB | PARODD;
-                break;  // odd
-            case 2:
-                tio.c_cflag |= PARENB;
-                break;  // even
-            case 3:
-                tio.c_cflag |= PARENB | CMSPAR | PARODD;
-                break;  // mark
-            case 4:
-                tio.c_cflag |= PARENB | CMSPAR;
-                break;  // space
-            default:
-                break;
-        }
-        if (code == 0) {
-            tio.c_iflag &= ~static_cast<tcflag_t>(INPCK);
-        } else {
-            tio.c_iflag |= INPCK;
-        }
-    });
+    return ChangeLine([code](struct termios& tio) { TerminalSettings::ApplyParity(tio, code); });
 }
 
 bool KVTWinExtSerialPort::SetFlowControl(uint8_t mode) {
@@ -199,24 +169,9 @@ bool KVTWinExtSerialPort::SetFlowControl(uint8_t mode) {
     if (!open_ || mode > 3) {
         return true;
     }
-    // Mode 1 is RTS/CTS handshake, mode 2 XON/XOFF both ways. Mode 3 asks for CTS output flow
-    // with RTS raised only while sending; the terminal interface has no such RTS toggle, so it
-    // runs as RTS/CTS handshake, its nearest equivalent. Modes 0 and 2 keep RTS low.
-    const bool hardware = mode == 1 || mode == 3;
-    const bool software = mode == 2;
-    const bool ok = ChangeLine([hardware, software](struct termios& tio) {
-        if (hardware) {
-            tio.c_cflag |= CRTSCTS;
-        } else {
-            tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
-        }
-        const tcflag_t xonxoff = IXON | IXOFF;
-        tio.c_iflag &= ~static_cast<tcflag_t>(xonxoff | IXANY);
-        if (software) {
-            tio.c_iflag |= xonxoff;
-        }
-    });
-    SetModemLine(TIOCM_RTS, hardware);
+    const bool ok =
+        ChangeLine([mode](struct termios& tio) { TerminalSettings::ApplyFlowControl(tio, mode); });
+    SetModemLine(TIOCM_RTS, TerminalSettings::RtsRaised(mode));
     return ok;
 }
 
@@ -251,11 +206,7 @@ bool KVTWinExtSerialPort::Open() {
     if (::tcgetattr(fd, &tio) != 0) {
         return fail(errno);
     }
-    ::cfmakeraw(&tio);
-    tio.c_cflag |= CLOCAL | CREAD;
-    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
-    tio.c_cc[VMIN] = 1;
-    tio.c_cc[VTIME] = 0;
+    TerminalSettings::MakeRaw(tio);
     if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
         return fail(errno);
     }

@@ -21,6 +21,10 @@ public:
     KVTWinExtSerialPort();
     ~KVTWinExtSerialPort() override;
 
+    // Back to the default settings; an open port is closed first, so that its device and lock
+    // are not left behind when the open flag is cleared.
+    void SetDefaults() override;
+
     bool SetBaudRate(uint8_t index) override;
     bool SetDataBits(uint8_t index) override;
     bool SetParity(uint8_t code) override;
