@@ -74,6 +74,8 @@ protected:
 
     uint16_t System(uint16_t id) const;  // block start of a system block
     uint16_t Group(uint16_t ordinal) const;
+    // The system-kind block of a kind; kinds 1 and 3 share one block (normally carrying kind 1).
+    uint16_t KindBlockOf(uint8_t kind) const;
 
     // Adds `delta` words to the block length and the total length.
     void AddLength(uint16_t block, int32_t delta);
@@ -95,9 +97,9 @@ protected:
     // when `count` is not negative).
     void ChangeRecordSize(uint16_t block, unsigned table, uint16_t from, uint16_t to,
                           uint16_t fill = 0, int count = -1);
-    // Sets a descriptor to `count` records of `size`; records the table held are removed first,
+    // Declares a table empty with records of `size` words; records it held are removed first,
     // so the block stays consistent.
-    void DeclareTable(uint16_t block, unsigned table, uint16_t count, uint16_t size);
+    void DeclareEmptyTable(uint16_t block, unsigned table, uint16_t size);
     // In every record of a table, moves the value of (word `fromWord`, mask, shift) to
     // (word `toWord`, mask, shift) and clears the source.
     void MoveRecordField(uint16_t block, unsigned table, uint32_t fromWord, uint16_t fromMask,
