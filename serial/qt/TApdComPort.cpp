@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <linux/serial.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -139,9 +140,18 @@ void TApdComPort::ClosePort() {
 }
 
 void TApdComPort::OnError(QSerialPort::SerialPortError error) {
-    // The device has gone (an adapter unplugged): the port is no longer open, which ends every
-    // wait on it.
-    if (error == QSerialPort::ResourceError && port_.isOpen()) {
+    if (!port_.isOpen()) {
+        return;
+    }
+    // The device has gone (an adapter unplugged, the far end of a pseudo-terminal closed): the
+    // port is no longer open, which ends every wait on it. Qt reports some of these as read
+    // errors, and would report them again on every pass of the loop.
+    bool gone = error == QSerialPort::ResourceError;
+    if (error == QSerialPort::ReadError && lockFd_ >= 0) {
+        pollfd p{lockFd_, POLLIN, 0};
+        gone = ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    }
+    if (gone) {
         ClosePort();
     }
 }
