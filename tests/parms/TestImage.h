@@ -1,0 +1,244 @@
+#pragma once
+
+// A small hand-driven builder of codeplug images for the unit tests: blocks with chosen fields
+// and tables are laid out one after the other, followed by a recognisable trailer.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "parms/KVTParmsFormat.h"
+
+namespace quillon::test {
+
+struct TestTable {
+    uint16_t count = 0;
+    uint16_t size = 0;
+    std::vector<uint16_t> data;  // count x size words; empty: a pattern unique to the table
+};
+
+struct TestBlock {
+    uint8_t type = 0;
+    uint16_t ident = 0;
+    uint16_t offset = 0;       // descriptor list offset
+    uint16_t descriptors = 0;  // descriptor count
+    std::map<unsigned, TestTable> tables;
+    std::map<unsigned, uint16_t> fields;  // block-relative word -> value
+    uint16_t extraWords = 0;              // words after the tables (for malformed images)
+};
+
+inline uint8_t IndexOfVersion(uint16_t version) {
+    return KVTParmsFormat::FormatIndexOf(static_cast<uint8_t>(version >> 8),
+                                         static_cast<uint8_t>(version));
+}
+
+inline TestBlock HeaderBlock(uint16_t version) {
+    const uint8_t index = IndexOfVersion(version);
+    TestBlock b;
+    b.type = kHeaderBlock;
+    b.ident = version;
+    b.offset = index == kFormat511 ? 85 : index == kFormat510 ? 69 : 49;
+    b.descriptors = 15;
+    return b;
+}
+
+inline TestBlock KindBlock(uint8_t kind) {
+    TestBlock b;
+    b.type = kKindBlock;
+    b.ident = static_cast<uint16_t>(kind << 12);
+    b.offset = kind == 0 ? 54 : kind == 4 ? 61 : kind == 5 ? 50 : 55;
+    b.descriptors = 15;
+    return b;
+}
+
+inline TestBlock SystemBlock(uint8_t kind, uint8_t id, uint16_t version) {
+    const bool newer =
+        IndexOfVersion(version) >= kFormat510 && IndexOfVersion(version) != kUnknownFormat;
+    TestBlock b;
+    b.type = kSystemBlock;
+    b.ident = static_cast<uint16_t>((kind << 12) | id);
+    b.descriptors = 15;
+    switch (kind) {
+        case 1:
+            b.offset = 129;
+            b.descriptors = newer ? 17 : 15;
+            break;
+        case 3:
+            b.offset = 333;
+            b.descriptors = newer ? 21 : 15;
+            break;
+        case 4:
+            b.offset = 298;
+            b.descriptors = newer ? 21 : 15;
+            break;
+        case 5:
+            b.offset = 42;
+            break;
+        default:
+            b.offset = 81;
+            break;
+    }
+    return b;
+}
+
+inline TestBlock GroupBlock() {
+    TestBlock b;
+    b.type = kGroupBlock;
+    b.offset = 23;
+    b.descriptors = 15;
+    return b;
+}
+
+inline bool WideInTest(const TestBlock& b, unsigned table) {
+    if (b.type != kSystemBlock) {
+        return false;
+    }
+    switch (b.ident >> 12) {
+        case 0:
+            return table == 0;
+        case 1:
+        case 3:
+            return table == 5 || table == 6;
+        case 4:
+            return table == 6 || table == 7;
+        default:
+            return false;
+    }
+}
+
+struct BuiltImage {
+    std::unique_ptr<CodeplugImage> image = std::make_unique<CodeplugImage>();
+    std::vector<uint16_t> starts;  // block starts in the order given
+    uint16_t blocksEnd = 0;        // where the trailer begins
+
+    CodeplugImage& operator*() { return *image; }
+    uint16_t operator[](uint32_t index) const { return (*image)[index]; }
+};
+
+inline uint16_t TrailerWord(uint32_t k) {
+    return static_cast<uint16_t>(0x7E00 + k);
+}
+
+// Lays the blocks out in the layout of `version`: word +1/+2 as that format stores them
+// (older list layout up to 5.9, block type in word +2 and wide descriptors in 5.11). Header
+// word 14 counts the system and group blocks given.
+inline BuiltImage BuildImage(uint16_t version, const std::vector<TestBlock>& blocks,
+                             uint16_t fillBeyond = 0) {
+    const uint8_t index = IndexOfVersion(version);
+    const bool is511 = index == kFormat511;
+    const bool oldList = KVTParmsFormat::StoresOldListLayout(index);
+    BuiltImage built;
+    CodeplugImage& img = *built.image;
+    img.fill(fillBeyond);
+    uint32_t pos = 0;
+    unsigned systems = 0;
+    unsigned groups = 0;
+    for (const TestBlock& b : blocks) {
+        built.starts.push_back(static_cast<uint16_t>(pos));
+        const uint32_t start = pos;
+        for (uint32_t w = 0; w < b.offset; ++w) {
+            img[start + w] = 0;
+        }
+        uint32_t data = start + b.offset + b.descriptors;
+        for (unsigned t = 0; t < b.descriptors; ++t) {
+            TestTable table;
+            if (auto it = b.tables.find(t); it != b.tables.end()) {
+                table = it->second;
+            }
+            const bool wide = is511 && WideInTest(b, t);
+            img[start + b.offset + t] =
+                wide ? static_cast<uint16_t>((table.count << 5) | (table.size & 0x1F))
+                     : static_cast<uint16_t>((table.count << 8) | (table.size & 0xFF));
+            const uint32_t words = uint32_t{table.count} * table.size;
+            for (uint32_t k = 0; k < words; ++k) {
+                img[data + k] = table.data.empty()
+                                    ? static_cast<uint16_t>(0x4000 + (start & 0xFFF) + t * 256 + k)
+                                    : table.data.at(k);
+            }
+            data += words;
+        }
+        for (uint32_t k = 0; k < b.extraWords; ++k) {
+            img[data + k] = 0;
+        }
+        data += b.extraWords;
+        const uint32_t length = data - start;
+        img[start] = kBlockMarker;
+        if (is511) {
+            img[start + 1] = static_cast<uint16_t>(length);
+            img[start + 2] =
+                static_cast<uint16_t>((b.descriptors << 11) | (b.type << 9) | b.offset);
+        } else {
+            img[start + 1] = static_cast<uint16_t>((b.type << 14) | length);
+            img[start + 2] = oldList ? static_cast<uint16_t>((b.descriptors << 12) | b.offset)
+                                     : static_cast<uint16_t>((b.descriptors << 11) | b.offset);
+        }
+        img[start + 3] = b.ident;
+        for (const auto& [word, value] : b.fields) {
+            img[start + word] = value;
+        }
+        systems += b.type == kSystemBlock ? 1 : 0;
+        groups += b.type == kGroupBlock ? 1 : 0;
+        pos = data;
+    }
+    built.blocksEnd = static_cast<uint16_t>(pos);
+    for (uint32_t k = 0; k < kTrailerWords; ++k) {
+        img[pos + k] = TrailerWord(k);
+    }
+    img[3] = version;
+    img[4] = static_cast<uint16_t>(pos + kTrailerWords);
+    if (blocks.empty() || blocks.front().fields.count(14) == 0) {
+        img[14] = static_cast<uint16_t>((groups << 8) | systems);
+    }
+    return built;
+}
+
+// The smallest convertible image: a header, the system-kind blocks the systems need, systems
+// with ids 1.. in the order of `kinds`, and `groups` group blocks.
+inline std::vector<TestBlock> MinimalBlocks(uint16_t version, const std::vector<uint8_t>& kinds,
+                                            unsigned groups) {
+    std::vector<TestBlock> blocks{HeaderBlock(version)};
+    std::vector<uint8_t> kindBlocks;
+    for (uint8_t kind : kinds) {
+        const uint8_t shared = kind == 3 ? 1 : kind;
+        bool seen = false;
+        for (uint8_t k : kindBlocks) {
+            seen = seen || k == shared;
+        }
+        if (!seen) {
+            kindBlocks.push_back(shared);
+            blocks.push_back(KindBlock(shared));
+        }
+    }
+    uint8_t id = 1;
+    for (uint8_t kind : kinds) {
+        blocks.push_back(SystemBlock(kind, id++, version));
+    }
+    for (unsigned n = 0; n < groups; ++n) {
+        blocks.push_back(GroupBlock());
+    }
+    return blocks;
+}
+
+// Every block of the image, walked as the model sees it.
+inline std::vector<BlockEntry> Blocks(const CodeplugImage& image) {
+    std::vector<BlockEntry> out;
+    KVTParmsFormat::WalkBlocks(image, KVTParmsFormat::TotalLength(image), [&](const BlockEntry& b) {
+        out.push_back(b);
+        return true;
+    });
+    return out;
+}
+
+// Text of a 10-character field.
+inline std::string TextAt(const CodeplugImage& image, uint32_t index) {
+    std::string text;
+    for (uint32_t k = 0; k < 5; ++k) {
+        text += static_cast<char>(image[index + k] & 0xFF);
+        text += static_cast<char>(image[index + k] >> 8);
+    }
+    return text;
+}
+
+}  // namespace quillon::test
