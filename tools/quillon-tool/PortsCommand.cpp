@@ -1,0 +1,41 @@
+// `quillon-tool ports`: lists the COM ports present on this machine, one a line, with the
+// device each one names ("COM5  /dev/ttyUSB4"), marking those another program holds.
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "serial/ComPortPath.h"
+#include "tools/quillon-tool/ToolCommand.h"
+
+namespace quillon::tool {
+namespace {
+
+int RunPorts() {
+    const auto ports = ComPortPath::Enumerate();
+    for (const auto& port : ports) {
+        std::cout << "COM" << port.number << "  " << port.devicePath;
+        if (port.inUse) {
+            std::cout << "  in use";
+        }
+        std::cout << '\n';
+    }
+    if (ports.empty()) {
+        std::cout << "No COM ports found.\n";
+    }
+    std::cout.flush();
+    return 0;
+}
+
+void AddPortsCommand(CLI::App& app, int& exitCode) {
+    CLI::App* ports = app.add_subcommand("ports", "List the COM ports present (COM1 to COM255)");
+    ports->footer(std::string("COM n is $") + ComPortPath::kDirVariable +
+                  "/comN when that entry exists, else /dev/ttyS(n-1) for COM1-32,\n"
+                  "/dev/ttyUSB(n-33) for COM33-96, /dev/ttyACM(n-97) for COM97-160.\n"
+                  "A port another program holds is marked \"in use\".");
+    ports->callback([&exitCode] { exitCode = RunPorts(); });
+}
+
+[[maybe_unused]] const bool kRegistered = RegisterToolCommand(AddPortsCommand);
+
+}  // namespace
+}  // namespace quillon::tool
