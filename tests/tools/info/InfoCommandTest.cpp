@@ -1,0 +1,206 @@
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/sim/SimProcess.h"
+
+namespace {
+
+using quillon::sim::testing::SimProcess;
+using quillon::sim::testing::TempDir;
+
+struct ToolRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+    double seconds = 0;
+};
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs quillon-tool with `args` (and `comDir` as $QUILLON_COM_DIR when not empty), its output
+// going to files in `dir`; gives up after 30 s.
+ToolRun RunTool(const std::vector<std::string>& args, const TempDir& dir,
+                const std::string& comDir = "") {
+    const std::string program = QUILLON_BINARY_DIR "/tools/quillon-tool";
+    const std::string outPath = dir.Path() + "/tool.out";
+    const std::string errPath = dir.Path() + "/tool.err";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& a : args) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+    std::vector<std::string> envText;
+    for (char** e = environ; *e != nullptr; ++e) {
+        if (std::string(*e).rfind("QUILLON_COM_DIR=", 0) != 0) {
+            envText.emplace_back(*e);
+        }
+    }
+    if (!comDir.empty()) {
+        envText.push_back("QUILLON_COM_DIR=" + comDir);
+    }
+    std::vector<char*> envp;
+    for (std::string& e : envText) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+
+    ToolRun run;
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = -1;
+    const int spawned =
+        posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        ADD_FAILURE() << "cannot start " << program;
+        return run;
+    }
+    const int pidFd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    pollfd fd{pidFd, POLLIN, 0};
+    if (poll(&fd, 1, 30000) <= 0) {
+        kill(pid, SIGKILL);
+        ADD_FAILURE() << "quillon-tool did not end";
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(pidFd);
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.out = ReadFile(outPath);
+    run.err = ReadFile(errPath);
+    return run;
+}
+
+// A radio with a distinct value in every field.
+std::vector<std::string> Radio(const std::string& controllerVersion = "4.2.17") {
+    return {"--codeplug-format",
+            "5.10",
+            "--dsp-version",
+            "10.0.255",
+            "--controller-version",
+            controllerVersion,
+            "--hardware-revision",
+            "1.2.3",
+            "--serial",
+            "01AB00FF107EBA09",
+            "--boot-version",
+            "6.7",
+            "--sem-version",
+            "2.3"};
+}
+
+std::vector<std::string> With(std::vector<std::string> base, const std::vector<std::string>& more) {
+    base.insert(base.end(), more.begin(), more.end());
+    return base;
+}
+
+TEST(InfoCommand, PrintsTheVersionPanelOfARadioOnADevicePath) {
+    TempDir dir;
+    SimProcess sim(With(Radio(), {"--log", dir.Path() + "/frames.log"}));
+    const std::string device = sim.FirstLine();
+    ASSERT_FALSE(device.empty()) << sim.ErrorText();
+
+    const ToolRun run = RunTool({"info", "--port", device}, dir);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "File Format Version:  5.10\n"
+              "DSP Software Version: 10.0.255\n"
+              "Controller Version:   4.2.17\n"
+              "Hardware Revision:    Not Applicable\n"
+              "Radio Serial Number:  01-AB-00-FF-10-7E-BA-09\n"
+              "Boot Load Version:    6.7\n"
+              "SEM Version:          2.3\n");
+    EXPECT_EQ(run.err, "");
+
+    // Every query once, at the speed the line opened with: no speed change.
+    const std::string log = ReadFile(dir.Path() + "/frames.log");
+    for (const char* request : {"RX 04 1C\n", "RX 04 0B\n", "RX 04 09\n", "RX 04 07\n",
+                                "RX 04 04\n", "RX 04 2D\n", "RX 04 3E\n"}) {
+        EXPECT_NE(log.find(request), std::string::npos) << request << log;
+    }
+    EXPECT_EQ(log.find("SPEED"), std::string::npos) << log;
+    EXPECT_EQ(log.find("RX-PROBE"), std::string::npos) << log;
+}
+
+TEST(InfoCommand, OpensACOMNumberAndShowsTheHardwareRevisionOfMobiles) {
+    TempDir dir;
+    const std::string comDir = dir.Path() + "/coms";
+    ASSERT_EQ(mkdir(comDir.c_str(), 0755), 0);
+    SimProcess sim(With(Radio("3.0.1"), {"--com-dir", comDir, "--com", "9", "--kind", "mobile"}));
+    ASSERT_FALSE(sim.FirstLine().empty()) << sim.ErrorText();
+
+    const ToolRun run = RunTool({"info", "--port", "9", "--radio-type", "5"}, dir, comDir);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("Hardware Revision:    1.2.3\n"), std::string::npos) << run.out;
+    // A controller of generation 3 is not asked for its SEM version.
+    EXPECT_NE(run.out.find("SEM Version:          Not Applicable\n"), std::string::npos) << run.out;
+}
+
+TEST(InfoCommand, SilentRadioIsACommunicationError) {
+    TempDir dir;
+    SimProcess sim({"--fault", "*:silent"});
+    const std::string device = sim.FirstLine();
+    ASSERT_FALSE(device.empty()) << sim.ErrorText();
+
+    const ToolRun run = RunTool({"info", "--port", device}, dir);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "Communication error while retrieving version information.\n");
+    EXPECT_GT(run.seconds, 3.9) << "the first query waits out its 4 s";
+    EXPECT_LT(run.seconds, 8.0) << "and the rest are not asked";
+}
+
+TEST(InfoCommand, NoisyAndFaultyLinesStillGiveTheRecord) {
+    TempDir dir;
+    SimProcess sim(
+        With(Radio(), {"--fault", "04:noise=7,bad-checksum,wrong-h2", "--fault", "0407:0420"}));
+    const std::string device = sim.FirstLine();
+    ASSERT_FALSE(device.empty()) << sim.ErrorText();
+
+    const ToolRun run = RunTool({"info", "--port", device, "--radio-type", "7"}, dir);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("DSP Software Version: 10.0.255\n"), std::string::npos) << run.out;
+    // The hardware revision was answered "not available": shown as zeros.
+    EXPECT_NE(run.out.find("Hardware Revision:    0.0.0\n"), std::string::npos) << run.out;
+}
+
+TEST(InfoCommand, PortsThatDoNotOpenAndBadOptions) {
+    TempDir dir;
+    const ToolRun missing = RunTool({"info", "--port", "200"}, dir, dir.Path());
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err, "Unable to start communication: COM port error\n");
+
+    const ToolRun noDevice = RunTool({"info", "--port", dir.Path() + "/nothing"}, dir);
+    EXPECT_EQ(noDevice.exitCode, 1);
+    EXPECT_EQ(noDevice.err, "Unable to start communication: COM port error\n");
+
+    EXPECT_EQ(RunTool({"info", "--port", "0"}, dir).exitCode, 2);
+    EXPECT_EQ(RunTool({"info", "--port", "COM3"}, dir).exitCode, 2);
+    EXPECT_EQ(RunTool({"info", "--port", "3", "--radio-type", "2"}, dir).exitCode, 2);
+    EXPECT_EQ(RunTool({"info"}, dir).exitCode, 2);
+}
+
+}  // namespace
