@@ -174,18 +174,22 @@ void KVTParmsFormatConvertBase::WidenDescriptors() {
         if (F::GetField(image, b + 2, 0x0600, 9) != kSystemBlock) {
             return true;
         }
+        // The descriptors of the wide tables, found from the block's own list (offset in
+        // bits 0-8 now that the type sits in bits 9-10): kind 0 at +81, kind 1 at +134 and
+        // +135, kind 3 at +338 and +339, kind 4 at +304 and +305.
+        const uint32_t list = b + (image[b + 2] & 0x01FFU);
         switch (block.ident >> 12) {
             case 0:
-                widen(b + 81);
+                widen(list + 0);
                 break;
             case 1:
             case 3:
-                widen(b + 134);
-                widen(b + 135);
+                widen(list + 5);
+                widen(list + 6);
                 break;
             case 4:
-                widen(b + 304);
-                widen(b + 305);
+                widen(list + 6);
+                widen(list + 7);
                 break;
             default:
                 break;
