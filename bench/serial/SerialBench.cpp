@@ -1,0 +1,201 @@
+// How much processor a receive wait costs while nothing arrives, side by side with a reader that
+// polls without sleeping, and how fast bytes move through the serial device over a
+// pseudo-terminal. Run: bench_serial (add --benchmark_filter=Idle for the wait alone).
+
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+#include "serial/KVTCommDeviceSerial.h"
+#include "serial/MonotonicClock.h"
+#include "serial/PollEventPump.h"
+#include "tests/serial/support/PtyPair.h"
+#include "tests/serial/support/TempComDir.h"
+
+namespace quillon {
+namespace {
+
+constexpr int kCom = 9;
+
+double CpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+struct Figures {
+    double sleepingCpuPerWall = -1;
+    double spinningCpuPerWall = -1;
+};
+Figures figures;
+
+// A device opened on COM kCom, which leads to a fresh pseudo-terminal.
+struct Line {
+    Line() {
+        dir.Link(kCom, pty.SlavePath());
+        ok = device.OpenPort(kCom, 19, false);
+    }
+    test::TempComDir dir;
+    test::PtyPair pty;
+    KVTCommDeviceSerial device;
+    bool ok = false;
+};
+
+// The receive loop of the link session: handle events, take a byte when one is waiting, else
+// sleep until bytes arrive, a timer falls due or the deadline passes. A 55 ms timer runs
+// meanwhile, as the progress bar's does during a wait.
+void ReceiveUntil(KVTCommDeviceSerial& device, EventPump& pump, int64_t deadline) {
+    auto ticker = pump.CreateTimer();
+    ticker->SetInterval(55);
+    ticker->SetCallback([] {});
+    ticker->Start();
+    while (pump.NowMs() < deadline) {
+        pump.ProcessEvents();
+        if (device.CharReady()) {
+            uint8_t byte = 0;
+            device.ReadByte(&byte);
+            continue;
+        }
+        pump.WaitForActivity(deadline, device.WaitDescriptor());
+    }
+}
+
+void BM_IdleReceiveWait(benchmark::State& state) {
+    Line line;
+    if (!line.ok) {
+        state.SkipWithError("cannot open the pseudo-terminal as a COM port");
+        return;
+    }
+    PollEventPump pump;
+    for (auto _ : state) {
+        const double cpu0 = CpuSeconds();
+        const int64_t start = MonotonicMs();
+        ReceiveUntil(line.device, pump, start + 2000);
+        const double wall = (MonotonicMs() - start) / 1000.0;
+        const double cpu = CpuSeconds() - cpu0;
+        state.SetIterationTime(wall);
+        state.counters["cpu_per_wall"] = cpu / wall;
+        figures.sleepingCpuPerWall = cpu / wall;
+    }
+}
+BENCHMARK(BM_IdleReceiveWait)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// For comparison: the same wait as a loop that asks the device again and again.
+void BM_IdleReceiveSpinning(benchmark::State& state) {
+    Line line;
+    if (!line.ok) {
+        state.SkipWithError("cannot open the pseudo-terminal as a COM port");
+        return;
+    }
+    for (auto _ : state) {
+        const double cpu0 = CpuSeconds();
+        const int64_t start = MonotonicMs();
+        while (MonotonicMs() < start + 500) {
+            benchmark::DoNotOptimize(line.device.CharReady());
+        }
+        const double wall = (MonotonicMs() - start) / 1000.0;
+        const double cpu = CpuSeconds() - cpu0;
+        state.SetIterationTime(wall);
+        state.counters["cpu_per_wall"] = cpu / wall;
+        figures.spinningCpuPerWall = cpu / wall;
+    }
+}
+BENCHMARK(BM_IdleReceiveSpinning)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Device to far end: blocks written with Write (which waits until they have left).
+void BM_WriteThroughPty(benchmark::State& state) {
+    Line line;
+    if (!line.ok) {
+        state.SkipWithError("cannot open the pseudo-terminal as a COM port");
+        return;
+    }
+    const int block = static_cast<int>(state.range(0));
+    constexpr int64_t kTotal = 1 << 20;
+    std::vector<uint8_t> data(static_cast<size_t>(block), 0x5A);
+    for (auto _ : state) {
+        std::atomic<int64_t> received{0};
+        std::thread drain([&] {
+            while (received < kTotal) {
+                received += static_cast<int64_t>(line.pty.Receive(kTotal - received, 2000).size());
+            }
+        });
+        for (int64_t sent = 0; sent < kTotal; sent += block) {
+            if (line.device.Write(data.data(), block) != block) {
+                state.SkipWithError("short write");
+                break;
+            }
+        }
+        drain.join();
+    }
+    state.SetBytesProcessed(state.iterations() * kTotal);
+}
+BENCHMARK(BM_WriteThroughPty)->Arg(128)->Arg(1024)->Unit(benchmark::kMillisecond);
+
+// Far end to device: the receive loop above taking the bytes one at a time, as the session does.
+void BM_ReadThroughPty(benchmark::State& state) {
+    Line line;
+    if (!line.ok) {
+        state.SkipWithError("cannot open the pseudo-terminal as a COM port");
+        return;
+    }
+    constexpr int64_t kTotal = 256 * 1024;
+    PollEventPump pump;
+    for (auto _ : state) {
+        std::thread feed([&] {
+            std::vector<uint8_t> chunk(4096, 0xA5);
+            for (int64_t sent = 0; sent < kTotal; sent += 4096) {
+                line.pty.Send(chunk);
+            }
+        });
+        int64_t got = 0;
+        const int64_t deadline = pump.NowMs() + 60000;
+        while (got < kTotal && pump.NowMs() < deadline) {
+            pump.ProcessEvents();
+            if (line.device.CharReady()) {
+                uint8_t byte = 0;
+                got += line.device.ReadByte(&byte) == 1 ? 1 : 0;
+                continue;
+            }
+            pump.WaitForActivity(deadline, line.device.WaitDescriptor());
+        }
+        feed.join();
+        if (got != kTotal) {
+            state.SkipWithError("bytes lost");
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * kTotal);
+}
+BENCHMARK(BM_ReadThroughPty)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace quillon
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    const auto& f = quillon::figures;
+    if (f.sleepingCpuPerWall >= 0) {
+        std::printf(
+            "\nReceive wait with nothing arriving: %.4f CPU s per wall s (target below 0.05)%s\n",
+            f.sleepingCpuPerWall, f.sleepingCpuPerWall < 0.05 ? "" : "  ** ABOVE TARGET **");
+    }
+    if (f.spinningCpuPerWall >= 0) {
+        std::printf("Polling without sleeping, for comparison: %.4f CPU s per wall s\n",
+                    f.spinningCpuPerWall);
+        if (f.sleepingCpuPerWall > 0) {
+            std::printf("The sleeping wait uses %.0fx less processor\n",
+                        f.spinningCpuPerWall / f.sleepingCpuPerWall);
+        }
+    }
+    return 0;
+}
