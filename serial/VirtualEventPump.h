@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "serial/EventPump.h"
+#include "serial/TimerList.h"
 
 namespace quillon {
 
@@ -49,22 +50,17 @@ public:
     };
 
 private:
-    struct TimerState;
-    class VirtualTimer;
     template <typename F>
     struct Registered {
         int handle;
         F fn;
     };
 
-    void FireDueTimers();
-    int64_t NextTimerDue() const;
-
     int64_t now_ = 0;
     int64_t waitCount_ = 0;
     int64_t processCount_ = 0;
     int nextHandle_ = 1;
-    std::shared_ptr<std::vector<std::shared_ptr<TimerState>>> timers_;
+    TimerList timers_;
     std::vector<Registered<std::function<int64_t()>>> wakeSources_;
     std::vector<Registered<std::function<void()>>> hooks_;
 };
