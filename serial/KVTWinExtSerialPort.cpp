@@ -212,8 +212,11 @@ bool KVTWinExtSerialPort::Open() {
     }
     fd_ = fd;
     open_ = true;
-    // Errors counted before this open are not ours to report.
+    // Errors counted before this open are not ours to report. A driver that keeps no counts
+    // (a pseudo-terminal, for one) is not asked again on every poll.
     counts_ = {};
+    serial_icounter_struct probe{};
+    haveCounts_ = ::ioctl(fd_, TIOCGICOUNT, &probe) == 0;
     TakeLineErrors();
 
     SetBaudRate(baudIndex_);
@@ -244,8 +247,8 @@ void KVTWinExtSerialPort::Flush() {
 
 uint32_t KVTWinExtSerialPort::TakeLineErrors() {
     serial_icounter_struct now{};
-    if (::ioctl(fd_, TIOCGICOUNT, &now) != 0) {
-        return 0;  // the driver keeps no counts (a pseudo-terminal, for one)
+    if (!haveCounts_ || ::ioctl(fd_, TIOCGICOUNT, &now) != 0) {
+        return 0;
     }
     uint32_t flags = 0;
     if (now.brk != counts_.brk)

@@ -78,6 +78,7 @@ private:
     int fd_ = -1;
     int systemError_ = 0;
     LineCounts counts_;
+    bool haveCounts_ = false;
 };
 
 }  // namespace quillon

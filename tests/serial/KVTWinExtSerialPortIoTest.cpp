@@ -243,5 +243,24 @@ TEST_F(PortIoTest, WriteThatCannotGoOutFailsWithFourteen) {
     EXPECT_EQ(port.LastError(), 14);
 }
 
+TEST_F(PortIoTest, ReadThatFailsWithBytesWaitingSetsThirteen) {
+    // The descriptor turns into one that reports bytes waiting but cannot be read (the writing
+    // end of a pipe with bytes in it).
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ASSERT_EQ(::write(fds[1], "ab", 2), 2);
+    ASSERT_EQ(::dup2(fds[1], port.Descriptor()), port.Descriptor());
+    ::close(fds[0]);
+    ::close(fds[1]);
+    ASSERT_EQ(port.InQueueCount(), 2);
+    uint8_t buffer[2];
+    EXPECT_EQ(port.Read(buffer, 2), -1);
+    EXPECT_EQ(port.LastError(), 13);
+    port.SetErrorFromFlags(KVTWinExtSerialBase::kFlagBreak);
+    uint8_t byte = 0;
+    EXPECT_FALSE(port.ReadChar(&byte));
+    EXPECT_EQ(port.LastError(), 13);
+}
+
 }  // namespace
 }  // namespace quillon
