@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <utility>
 
 #include "serial/CustomLineSpeed.h"
 #include "serial/MonotonicClock.h"
@@ -21,32 +22,17 @@ namespace {
 
 // The standard termios constant for a line speed, or B0 when there is none.
 speed_t StandardSpeed(uint32_t bitsPerSecond) {
-    switch (bitsPerSecond) {
-        case 110:
-            return B110;
-        case 300:
-            return B300;
-        case 600:
-            return B600;
-        case 1200:
-            return B1200;
-        case 2400:
-            return B2400;
-        case 4800:
-            return B4800;
-        case 9600:
-            return B9600;
-        case 19200:
-            return B19200;
-        case 38400:
-            return B38400;
-        case 57600:
-            return B57600;
-        case 115200:
-            return B115200;
-        default:
-            return B0;
+    static constexpr std::pair<uint32_t, speed_t> kSpeeds[] = {
+        {110, B110},     {300, B300},     {600, B600},       {1200, B1200},
+        {2400, B2400},   {4800, B4800},   {9600, B9600},     {19200, B19200},
+        {38400, B38400}, {57600, B57600}, {115200, B115200},
+    };
+    for (const auto& [bps, constant] : kSpeeds) {
+        if (bps == bitsPerSecond) {
+            return constant;
+        }
     }
+    return B0;
 }
 
 // Waits until `fd` is readable (POLLIN) or writable (POLLOUT) for at most `ms`. Returns true
