@@ -115,10 +115,14 @@ TEST(FrameReceiver, OverlongPartialFrameIsDroppedWithItsTail) {
     Bytes wire{0xBA};
     wire.insert(wire.end(), FrameReceiver::kBufferSize, 0x55);
     // What follows the overflow looks like the end of a reply, but belongs to the dropped frame.
-    const Bytes tail{0x01, 0x7F, 0x04, 0x1D, 0x05, 0x0B, 0x51, 0x7E};
+    const Bytes tail{0x01, 0x7F, 0x04, 0x1D, 0x05, 0x0B, 0x4F, 0x7E};
     wire.insert(wire.end(), tail.begin(), tail.end());
     EXPECT_TRUE(FeedAll(rx, wire).empty());
     EXPECT_EQ(FeedAll(rx, RadioFrame({0x04, 0x1D, 0x05, 0x0B})).size(), 1u);
+    // On its own, after a start byte, the tail is a good frame.
+    Bytes alone{0xBA};
+    alone.insert(alone.end(), tail.begin(), tail.end());
+    EXPECT_EQ(FeedAll(rx, alone).size(), 1u);
 }
 
 TEST(FrameReceiver, FrameFillingTheWholeBufferIsAccepted) {
