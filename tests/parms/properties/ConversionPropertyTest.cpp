@@ -255,12 +255,12 @@ TEST_P(ConversionProperties, HoldForEveryGeneratedImage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Chain, ConversionProperties,
-                         ::testing::Values(Conversion{kFormat58, kFormat59, 120},
-                                           Conversion{kFormat58, kFormat510, 120},
-                                           Conversion{kFormat58, kFormat511, 160},
-                                           Conversion{kFormat59, kFormat510, 120},
-                                           Conversion{kFormat59, kFormat511, 160},
-                                           Conversion{kFormat510, kFormat511, 160}),
+                         ::testing::Values(Conversion{kFormat58, kFormat59, 300},
+                                           Conversion{kFormat58, kFormat510, 300},
+                                           Conversion{kFormat58, kFormat511, 400},
+                                           Conversion{kFormat59, kFormat510, 300},
+                                           Conversion{kFormat59, kFormat511, 400},
+                                           Conversion{kFormat510, kFormat511, 400}),
                          Name);
 
 TEST(GeneratedImages, AreWellFormedBeforeConversion) {
@@ -278,7 +278,7 @@ TEST(GeneratedImages, AreWellFormedBeforeConversion) {
 }
 
 TEST(ConvertedImages, PassTheFiveElevenVerification) {
-    for (uint32_t seed = 0; seed < 150 && !HasFailure(); ++seed) {
+    for (uint32_t seed = 0; seed < 300 && !HasFailure(); ++seed) {
         const auto from = static_cast<uint8_t>(kFormat58 + seed % 3);
         const bool hardKey = (seed / 3) % 2 == 1;
         SCOPED_TRACE("seed " + std::to_string(seed) + ", from index " + std::to_string(from) +
