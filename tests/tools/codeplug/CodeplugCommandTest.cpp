@@ -275,6 +275,44 @@ TEST_F(CodeplugCommand, Verify511RepairsAFiveElevenImageOnly) {
     EXPECT_FALSE(tool.Exists("never.cpl"));
 }
 
+TEST_F(CodeplugCommand, AFailedWriteLeavesNoFileBehind) {
+    tool.WriteFile("in.cpl", BytesOf(MakeImage(kFormat58)));
+    const ToolResult r = tool.Run({"codeplug", "convert", "--to", "5.10", tool.Path("in.cpl"),
+                                   tool.Path("no-such-folder/out.cpl")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("nothing written"), std::string::npos) << r.err;
+    EXPECT_EQ(tool.List(), std::vector<std::string>{"in.cpl"});
+}
+
+TEST_F(CodeplugCommand, WarnsWhenTheWrittenBytesFallShortOfTheImage) {
+    // The hard-key record grows the image by one word, but the restore writes back only the
+    // uploaded length plus the chain's change, so a file that held exactly the image loses its
+    // last trailer word; the tool writes the same bytes and says so.
+    tool.WriteFile("in.cpl", BytesOf(MakeImage(kFormat510, 12)));
+    ASSERT_EQ(tool.Run({"codeplug", "convert", "--to", "5.11", tool.Path("in.cpl"),
+                        tool.Path("plain.cpl")})
+                  .exitCode,
+              0);
+    // Without a hard key header table 7 ends empty; keep exactly the image's bytes.
+    ASSERT_EQ(tool.Run({"codeplug", "verify511", tool.Path("plain.cpl"), tool.Path("exact.cpl")})
+                  .exitCode,
+              0);
+    std::vector<uint8_t> exact = tool.ReadFile("exact.cpl");
+    exact.resize(2u * testkit::FromRadioBytes(exact)[4]);
+    tool.WriteFile("exact.cpl", exact);
+
+    const ToolResult r = tool.Run(
+        {"codeplug", "verify511", "--hard-key", tool.Path("exact.cpl"), tool.Path("keyed.cpl")});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const std::vector<uint8_t> keyed = tool.ReadFile("keyed.cpl");
+    EXPECT_EQ(keyed.size(), exact.size());
+    EXPECT_EQ(2u * testkit::FromRadioBytes(keyed)[4], exact.size() + 2);
+    EXPECT_NE(r.err.find("warning: "), std::string::npos) << r.err;
+    const ToolResult quiet =
+        tool.Run({"codeplug", "verify511", tool.Path("exact.cpl"), tool.Path("unkeyed.cpl")});
+    EXPECT_EQ(quiet.err, "");
+}
+
 TEST_F(CodeplugCommand, UsageErrorsExitWithTwo) {
     EXPECT_EQ(tool.Run({"codeplug"}).exitCode, 2);
     EXPECT_EQ(tool.Run({"codeplug", "convert", tool.Path("in.cpl"), tool.Path("o.cpl")}).exitCode,
