@@ -10,27 +10,14 @@ namespace {
 
 using test::BuildImage;
 using test::MinimalBlocks;
+using test::SystemAt;
 using test::TestBlock;
 using F = KVTParmsFormat;
 
 constexpr uint16_t k510 = 0x050A;
 
 int32_t To511(CodeplugImage& image) {
-    KVTParmsFormat format;
-    EXPECT_TRUE(format.ConvertChain(image, kFormat510, kFormat511));
-    std::string reason;
-    EXPECT_TRUE(format.CheckStructure(image, &reason)) << reason;
-    EXPECT_EQ(image[3], 0x050B);
-    return format.LengthChange();
-}
-
-size_t SystemAt(const std::vector<TestBlock>& blocks, uint8_t id) {
-    for (size_t i = 0; i < blocks.size(); ++i) {
-        if (blocks[i].type == kSystemBlock && (blocks[i].ident & 0xFF) == id) {
-            return i;
-        }
-    }
-    return 0;
+    return test::ConvertChecked(image, kFormat510, kFormat511);
 }
 
 // A 5.10 header as the radio holds it: 16 records of 5 words in table 4.

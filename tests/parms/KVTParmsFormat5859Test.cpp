@@ -15,14 +15,8 @@ using F = KVTParmsFormat;
 
 constexpr uint16_t k58 = 0x0508;
 
-// Converts a 5.8 image to 5.9 as the chain does and checks it is still well formed.
 int32_t To59(CodeplugImage& image) {
-    KVTParmsFormat format;
-    EXPECT_TRUE(format.ConvertChain(image, kFormat58, kFormat59));
-    std::string reason;
-    EXPECT_TRUE(format.CheckStructure(image, &reason)) << reason;
-    EXPECT_EQ(image[3], 0x0509);
-    return format.LengthChange();
+    return test::ConvertChecked(image, kFormat58, kFormat59);
 }
 
 // Reads tables in the newer layout of word +2, as the tests want to look at them.

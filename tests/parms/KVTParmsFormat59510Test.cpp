@@ -10,28 +10,14 @@ namespace {
 
 using test::BuildImage;
 using test::MinimalBlocks;
+using test::SystemAt;
 using test::TestBlock;
 using F = KVTParmsFormat;
 
 constexpr uint16_t k59 = 0x0509;
 
 int32_t To510(CodeplugImage& image) {
-    KVTParmsFormat format;
-    EXPECT_TRUE(format.ConvertChain(image, kFormat59, kFormat510));
-    std::string reason;
-    EXPECT_TRUE(format.CheckStructure(image, &reason)) << reason;
-    EXPECT_EQ(image[3], 0x050A);
-    return format.LengthChange();
-}
-
-// Index of the system block with `id` in blocks made by MinimalBlocks.
-size_t SystemAt(const std::vector<TestBlock>& blocks, uint8_t id) {
-    for (size_t i = 0; i < blocks.size(); ++i) {
-        if (blocks[i].type == kSystemBlock && (blocks[i].ident & 0xFF) == id) {
-            return i;
-        }
-    }
-    return 0;
+    return test::ConvertChecked(image, kFormat59, kFormat510);
 }
 
 TEST(KVTParmsFormat59510Header, TableOneGrowsAndFieldsMove) {

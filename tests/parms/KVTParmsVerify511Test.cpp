@@ -10,19 +10,11 @@ namespace {
 
 using test::BuildImage;
 using test::MinimalBlocks;
+using test::SystemAt;
 using test::TestBlock;
 using F = KVTParmsFormat;
 
 constexpr uint16_t k511 = 0x050B;
-
-size_t SystemAt(const std::vector<TestBlock>& blocks, uint8_t id) {
-    for (size_t i = 0; i < blocks.size(); ++i) {
-        if (blocks[i].type == kSystemBlock && (blocks[i].ident & 0xFF) == id) {
-            return i;
-        }
-    }
-    return 0;
-}
 
 TEST(KVTParmsVerify511, HardKeyEntryIsAdded) {
     auto built = BuildImage(k511, MinimalBlocks(k511, {0}, 1));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 // A small hand-driven builder of codeplug images for the unit tests: blocks with chosen fields
 // and tables are laid out one after the other, followed by a recognisable trailer.
 
@@ -239,6 +241,27 @@ inline std::string TextAt(const CodeplugImage& image, uint32_t index) {
         text += static_cast<char>(image[index + k] >> 8);
     }
     return text;
+}
+
+// Index of the system block with `id` in a block list made by MinimalBlocks (0 when absent).
+inline size_t SystemAt(const std::vector<TestBlock>& blocks, uint8_t id) {
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        if (blocks[i].type == kSystemBlock && (blocks[i].ident & 0xFF) == id) {
+            return i;
+        }
+    }
+    return 0;
+}
+
+// Runs the chain from `from` to `to` and checks that the result is a well-formed image of the
+// target format; returns the length change in words.
+inline int32_t ConvertChecked(CodeplugImage& image, uint8_t from, uint8_t to) {
+    KVTParmsFormat format;
+    EXPECT_TRUE(format.ConvertChain(image, from, to));
+    std::string reason;
+    EXPECT_TRUE(format.CheckStructure(image, &reason)) << reason;
+    EXPECT_EQ(KVTParmsFormat::FormatIndex(image), to);
+    return format.LengthChange();
 }
 
 }  // namespace quillon::test

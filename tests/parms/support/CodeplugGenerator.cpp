@@ -437,10 +437,10 @@ public:
         }
         std::size_t at = b.offset + n;
         for (std::size_t t = 0; t < n; ++t) {
-            const TableSpec& spec = b.tables[t];
-            w[b.offset + t] = static_cast<uint16_t>((spec.count << 8) | spec.size);
-            FillRecords(w, at, spec);
-            at += static_cast<std::size_t>(spec.count) * spec.size;
+            const TableSpec& table = b.tables[t];
+            w[b.offset + t] = static_cast<uint16_t>((table.count << 8) | table.size);
+            FillRecords(w, at, table);
+            at += static_cast<std::size_t>(table.count) * table.size;
         }
         return w;
     }
