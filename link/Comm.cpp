@@ -161,6 +161,11 @@ void CommSession::SetRadioBaud(int32_t baudRate) {
     if (!portMode_) {
         // Let the radio switch before our side does.
         pump_.SleepMs(100);
+    } else if (port_ != nullptr) {
+        // The component sends in the background: the speed change must wait until the 09 00
+        // frame has left at the old speed, or the radio never sees it.
+        WaitPortWhile([this] { return port_->Open() && port_->OutBuffUsed() > 0; },
+                      pump_.NowMs() + kTransmitWaitLimitMs);
     }
     SetLocalBaud(baudRate);
 }

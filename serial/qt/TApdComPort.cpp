@@ -187,7 +187,12 @@ int TApdComPort::OutBuffUsed() const {
     if (!port_.isOpen()) {
         return 0;
     }
-    return static_cast<int>(std::min<qint64>(port_.bytesToWrite(), INT_MAX));
+    // Bytes still in the driver's transmit queue have not been sent either.
+    int queued = 0;
+    if (lockFd_ < 0 || ::ioctl(lockFd_, TIOCOUTQ, &queued) != 0 || queued < 0) {
+        queued = 0;
+    }
+    return static_cast<int>(std::min<qint64>(port_.bytesToWrite() + queued, INT_MAX));
 }
 
 int TApdComPort::OutBuffFree() const {

@@ -243,6 +243,17 @@ TEST_F(CommSessionTest, SetRadioBaudInPortModeSwitchesWithoutWaiting) {
     EXPECT_EQ(port.log_.back(), "baud 115200");
 }
 
+TEST_F(CommSessionTest, SetRadioBaudInPortModeWaitsForTheSpeedFrameToLeave) {
+    OpenPortMode();
+    // The component still holds the 09 00 frame for 30 ms after it was queued.
+    port.usedUntil_ = [this] { return pump.NowMs() < 30 ? 8 : 0; };
+    session.SetRadioBaud(115200);
+    EXPECT_EQ(radio.Requests().back(), (Bytes{0x09, 0x00, 0x05}));
+    EXPECT_EQ(port.Baud(), 115200);
+    EXPECT_GE(pump.NowMs(), 30) << "the speed changed while the frame was still queued";
+    EXPECT_LT(pump.WaitCount(), 40) << "the wait spins";
+}
+
 TEST_F(CommSessionTest, ProbeFindsABoxThatAnswers0902) {
     OpenDeviceMode();
     session.SetTimeout(500);
