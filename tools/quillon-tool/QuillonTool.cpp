@@ -18,7 +18,8 @@ bool RegisterToolCommand(CommandRegistrar registrar) {
 }  // namespace quillon::tool
 
 int main(int argc, char** argv) {
-    CLI::App app{"Quillon Code Updater companion tool: COM ports, radio information, codeplug files"};
+    CLI::App app{
+        "Quillon Code Updater companion tool: COM ports, radio information, codeplug files"};
     app.require_subcommand(1);
     int exitCode = 0;
     for (auto& registrar : quillon::tool::Registrars()) {
