@@ -42,4 +42,12 @@ uint32_t CustomLineSpeed::Get(int fd) {
     return tio.c_ospeed;
 }
 
+uint32_t CustomLineSpeed::GetInput(int fd) {
+    struct termios2 tio {};
+    if (ioctl(fd, TCGETS2, &tio) != 0) {
+        return 0;
+    }
+    return tio.c_ispeed;
+}
+
 }  // namespace quillon

@@ -15,6 +15,8 @@ public:
 
     // The output speed the kernel holds for `fd` in bit/s, or 0 when it cannot be read.
     static uint32_t Get(int fd);
+    // The input speed the kernel holds for `fd` in bit/s, or 0 when it cannot be read.
+    static uint32_t GetInput(int fd);
 };
 
 }  // namespace quillon

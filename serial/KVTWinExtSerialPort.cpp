@@ -96,6 +96,9 @@ bool KVTWinExtSerialPort::WriteLineSpeed(uint32_t bitsPerSecond) {
     const speed_t standard = StandardSpeed(bitsPerSecond);
     if (standard != B0) {
         return ChangeLine([standard](struct termios& tio) {
+            // A custom speed set earlier leaves its own input speed in the separate input-speed
+            // field, which cfsetispeed does not touch: clear it so input follows output.
+            tio.c_cflag &= ~static_cast<tcflag_t>(CIBAUD);
             ::cfsetispeed(&tio, standard);
             ::cfsetospeed(&tio, standard);
         });

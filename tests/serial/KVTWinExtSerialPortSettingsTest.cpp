@@ -175,10 +175,12 @@ TEST_F(OpenPortTest, SpeedsWithoutAStandardConstantUseTheArbitrarySpeedInterface
     port.SetStopBits(2);
     EXPECT_EQ(CustomLineSpeed::Get(pty.Slave()), 128000u);
     EXPECT_NE(Line().c_cflag & CSTOPB, 0u);
-    // And a standard speed afterwards is a standard speed again.
+    // And a standard speed afterwards is a standard speed again, in both directions.
     port.SetBaudRate(12);
     auto tio = Line();
     EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B9600));
+    EXPECT_EQ(CustomLineSpeed::Get(pty.Slave()), 9600u);
+    EXPECT_EQ(CustomLineSpeed::GetInput(pty.Slave()), 9600u);
 }
 
 TEST_F(OpenPortTest, ParityFlowAndStopBitsReachTheLine) {
