@@ -269,6 +269,10 @@ bool CommSession::TransportOpen() const {
 }
 
 bool CommSession::TransportCharReady() {
+    // Events handled during a wait may have closed the link and destroyed the device.
+    if (!TransportOpen()) {
+        return false;
+    }
     return portMode_ ? port_->CharReady() : device_->CharReady();
 }
 
@@ -281,6 +285,9 @@ bool CommSession::TransportReadByte(uint8_t& byte) {
 }
 
 int CommSession::TransportWaitDescriptor() const {
+    if (!TransportOpen()) {
+        return -1;
+    }
     return portMode_ ? port_->WaitDescriptor() : device_->WaitDescriptor();
 }
 

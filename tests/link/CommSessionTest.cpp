@@ -184,6 +184,33 @@ TEST_F(CommSessionTest, AClosedTransportEndsTheWaitAtOnce) {
     EXPECT_TRUE(session.Active()) << "a closed port is no time-out";
 }
 
+TEST_F(CommSessionTest, ClosingTheLinkFromAnEventDuringAWaitEndsTheWait) {
+    // An event handled inside the wait (the window closing, say) closes the link: the wait
+    // must end without touching the device that is gone.
+    OpenDeviceMode();
+    device->waitDescriptor_ = 42;
+    session.SetTimeout(4000);
+    bool waiting = false;
+    bool closed = false;
+    const int wake = pump.AddWakeSource([&] {
+        waiting = true;
+        return pump.NowMs();
+    });
+    const int hook = pump.AddEventHook([&] {
+        if (waiting && !closed) {
+            closed = true;
+            session.Close();
+        }
+    });
+    session.ReceiveAnyFrame();
+    pump.RemoveEventHook(hook);
+    pump.RemoveWakeSource(wake);
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(session.Device(), nullptr);
+    EXPECT_EQ(session.ReplyStatus(), 4);
+    EXPECT_EQ(pump.NowMs(), 0);
+}
+
 TEST_F(CommSessionTest, StopClearingActiveEndsAWait) {
     OpenPortMode();
     session.SetTimeout(64000);

@@ -225,7 +225,11 @@ public:
         return count;
     }
 
+    // A descriptor to hand to waits (the virtual clock never looks at it).
+    int WaitDescriptor() const override { return open_ ? waitDescriptor_ : -1; }
+
     int closes_ = 0;
+    int waitDescriptor_ = -1;
 
 private:
     FakeRadio& radio_;
