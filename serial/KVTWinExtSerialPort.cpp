@@ -35,19 +35,24 @@ speed_t StandardSpeed(uint32_t bitsPerSecond) {
     return B0;
 }
 
-// Waits until `fd` is readable (POLLIN) or writable (POLLOUT) for at most `ms`. Returns true
-// when it is; false on time-out or when the device has hung up or failed.
-bool WaitFor(int fd, short events, int64_t ms) {
+enum class WaitResult { Ready, TimedOut, Failed };
+
+// Waits until `fd` is readable (POLLIN) or writable (POLLOUT) for at most `ms`. Failed: the
+// device has hung up or failed and will not become ready.
+WaitResult WaitFor(int fd, short events, int64_t ms) {
     pollfd p{fd, events, 0};
     for (;;) {
         const int timeout = static_cast<int>(std::clamp<int64_t>(ms, 0, INT_MAX));
         const int64_t start = MonotonicMs();
         const int rc = ::poll(&p, 1, timeout);
         if (rc > 0) {
-            return (p.revents & events) != 0;
+            return (p.revents & events) != 0 ? WaitResult::Ready : WaitResult::Failed;
         }
-        if (rc == 0 || errno != EINTR) {
-            return false;
+        if (rc == 0) {
+            return WaitResult::TimedOut;
+        }
+        if (errno != EINTR) {
+            return WaitResult::Failed;
         }
         ms -= MonotonicMs() - start;
     }
@@ -324,8 +329,8 @@ int32_t KVTWinExtSerialPort::Read(uint8_t* buffer, int32_t count) {
             break;
         }
         const int64_t wait = std::min(interval, deadline - MonotonicMs());
-        if (wait <= 0 || !WaitFor(fd_, POLLIN, wait)) {
-            break;
+        if (wait <= 0 || WaitFor(fd_, POLLIN, wait) != WaitResult::Ready) {
+            break;  // what arrived so far is the result
         }
     }
     if (done == 0) {
@@ -356,11 +361,22 @@ int32_t KVTWinExtSerialPort::Write(const uint8_t* buffer, int32_t count) {
                 break;
             }
             const int64_t wait = deadline - MonotonicMs();
-            if (wait <= 0 || !WaitFor(fd_, POLLOUT, wait)) {
+            if (wait <= 0) {
                 break;  // time-out: report what went out
             }
+            const WaitResult ready = WaitFor(fd_, POLLOUT, wait);
+            if (ready == WaitResult::Failed) {
+                systemError_ = EIO;
+                failed = true;
+                break;
+            }
+            if (ready == WaitResult::TimedOut) {
+                break;
+            }
         }
-        if (failed && done == 0) {
+        // A block that broke off because the device failed was not sent, whatever part of it
+        // went out first.
+        if (failed) {
             lastError_ = kWriteFailed;
             result = -1;
         } else {

@@ -243,6 +243,23 @@ TEST_F(PortIoTest, WriteThatCannotGoOutFailsWithFourteen) {
     EXPECT_EQ(port.LastError(), 14);
 }
 
+TEST_F(PortIoTest, WriteCutOffByAVanishingDeviceFailsWithFourteen) {
+    // The far side stops reading, so a long block goes out only in part; then the device goes
+    // away while the rest waits. The block was not sent.
+    port.SetTimeouts(0, 200);
+    std::vector<uint8_t> block(1 << 20, 0x55);
+    std::thread unplug([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        const int devNull = ::open("/dev/null", O_RDWR);
+        ::dup2(devNull, pty.Master());  // the master end closes: the line hangs up
+        ::close(devNull);
+    });
+    const int32_t result = port.Write(block.data(), static_cast<int32_t>(block.size()));
+    unplug.join();
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(port.LastError(), 14);
+}
+
 TEST_F(PortIoTest, ReadThatFailsWithBytesWaitingSetsThirteen) {
     // The descriptor turns into one that reports bytes waiting but cannot be read (the writing
     // end of a pipe with bytes in it).
