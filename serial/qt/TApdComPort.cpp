@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -175,7 +176,19 @@ void TApdComPort::FlushOutBuffer() {
 void TApdComPort::SetBaud(int32_t bitsPerSecond) {
     baud_ = bitsPerSecond;
     if (port_.isOpen()) {
+        DrainOutput();
         port_.setBaudRate(bitsPerSecond);
+    }
+}
+
+void TApdComPort::DrainOutput() {
+    // What is queued was meant for the present speed (typically the request to change it):
+    // hand it to the driver, then let the driver, the UART's FIFO or the adapter send it all.
+    while (port_.bytesToWrite() > 0 && port_.waitForBytesWritten(kDrainStepMs)) {
+    }
+    if (lockFd_ >= 0) {
+        while (::tcdrain(lockFd_) != 0 && errno == EINTR) {
+        }
     }
 }
 

@@ -9,7 +9,8 @@
 namespace quillon {
 
 // The serial-port component over QSerialPort. Runs 8 data bits, no parity, one stop bit, no
-// flow control, 19200 bit/s until Baud is set, with 4096-byte buffers each way.
+// flow control, 19200 bit/s until Baud is set, with 4096-byte buffers each way. A new speed
+// takes effect as soon as the bytes already queued have gone out at the old one.
 //
 // In RS-485 mode RTS rests low and is raised around each transmission, dropped again once the
 // bytes have left the line. On a terminal without modem lines (a pseudo-terminal) the refused
@@ -22,6 +23,8 @@ class TApdComPort : public QObject, public PortComponent {
 public:
     // The code for a failure to open other than a port in use or missing.
     static constexpr int kPortError = -2000;
+    // How long a drain waits for the driver to take more of the queue before giving up.
+    static constexpr int kDrainStepMs = 2000;
 
     explicit TApdComPort(QObject* parent = nullptr);
     ~TApdComPort() override;
@@ -50,6 +53,8 @@ private:
     void OpenPort();
     void ClosePort();
     void SetRts(bool on);
+    // Sends everything queued before returning (a speed change must not catch it in flight).
+    void DrainOutput();
     void OnBytesWritten();
     void OnError(QSerialPort::SerialPortError error);
     // Drops RTS once nothing is left to send, in the driver or on the wire; checks again a

@@ -147,6 +147,18 @@ TEST_F(TApdComPortTest, BaudIsRememberedAndTakesEffectAtOnce) {
     EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B38400));
 }
 
+TEST_F(TApdComPortTest, BytesQueuedBeforeASpeedChangeLeaveBeforeIt) {
+    // The speed-change request itself is the usual case: it must leave at the old speed.
+    ASSERT_EQ(OpenErrorCode(), 0);
+    const std::vector<uint8_t> frame = {0xBA, 0x7F, 0x01, 0x09, 0x00, 0x05, 0x71, 0x7E};
+    ASSERT_EQ(port.PutBlock(frame.data(), static_cast<int>(frame.size())), 0);
+    port.SetBaud(115200);
+    EXPECT_EQ(port.OutBuffUsed(), 0);
+    EXPECT_EQ(pty.Receive(frame.size()), frame) << "written out before the speed changed";
+    auto tio = LineSettings(pty.Slave());
+    EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B115200));
+}
+
 TEST_F(TApdComPortTest, Rs485ModeWorksOnATerminalWithoutModemLines) {
     port.SetRS485Mode(true);
     EXPECT_TRUE(port.RS485Mode());
