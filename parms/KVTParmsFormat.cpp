@@ -136,6 +136,11 @@ void KVTParmsFormat::SetTotalLength(CodeplugImage& image, uint16_t value) {
     image[4] = value;
 }
 
+uint32_t KVTParmsFormat::BlocksEnd(const CodeplugImage& image) {
+    const uint32_t total = TotalLength(image);
+    return total > kTrailerWords ? total - kTrailerWords : 0;
+}
+
 uint16_t KVTParmsFormat::BlockLength(const CodeplugImage& image, uint16_t block) {
     const uint16_t word = Word(image, uint32_t{block} + 1);
     return Is511(image) ? word : static_cast<uint16_t>(word & 0x3FFF);
@@ -284,7 +289,7 @@ uint16_t KVTParmsFormat::Locate(const CodeplugImage& image, BlockRef block) {
 
 uint16_t KVTParmsFormat::FindKindBlock(const CodeplugImage& image, uint16_t kind) {
     uint16_t found = 0;
-    WalkBlocks(image, TotalLength(image), [&](const BlockEntry& block) {
+    WalkBlocks(image, BlocksEnd(image), [&](const BlockEntry& block) {
         if (block.type == kKindBlock && (block.ident >> 12) == kind) {
             found = block.start;
             return false;
@@ -296,7 +301,7 @@ uint16_t KVTParmsFormat::FindKindBlock(const CodeplugImage& image, uint16_t kind
 
 uint16_t KVTParmsFormat::FindSystemBlock(const CodeplugImage& image, uint16_t id) {
     uint16_t found = 0;
-    WalkBlocks(image, TotalLength(image), [&](const BlockEntry& block) {
+    WalkBlocks(image, BlocksEnd(image), [&](const BlockEntry& block) {
         if (block.type == kSystemBlock && (block.ident & 0xFF) == id) {
             found = block.start;
             return false;
@@ -312,7 +317,7 @@ uint16_t KVTParmsFormat::FindGroupBlock(const CodeplugImage& image, uint16_t ord
     if (ordinal == 0) {
         return 0;
     }
-    WalkBlocks(image, TotalLength(image), [&](const BlockEntry& block) {
+    WalkBlocks(image, BlocksEnd(image), [&](const BlockEntry& block) {
         if (block.type == kGroupBlock && ++seen == ordinal) {
             found = block.start;
             return false;

@@ -170,6 +170,10 @@ public:
 
     static uint16_t TotalLength(const CodeplugImage& image);
     static void SetTotalLength(CodeplugImage& image, uint16_t value);
+    // Where the blocks end and the trailer begins: total length - 128 (0 when shorter). Block
+    // walks stop here, so a trailer that happens to start with the block marker is never read
+    // or changed as a block.
+    static uint32_t BlocksEnd(const CodeplugImage& image);
 
     static uint16_t BlockLength(const CodeplugImage& image, uint16_t block);
     static uint16_t BlockLength(const CodeplugImage& image, BlockRef block);

@@ -154,7 +154,7 @@ void KVTParmsFormatConvertBase::RunGroup(uint16_t ordinal) {
 
 void KVTParmsFormatConvertBase::RelocateBlockTypes() {
     CodeplugImage& image = Image();
-    F::WalkBlocks(image, F::TotalLength(image), [&](const BlockEntry& block) {
+    F::WalkBlocks(image, F::BlocksEnd(image), [&](const BlockEntry& block) {
         const uint32_t b = block.start;
         const uint16_t type = image[b + 1] >> 14;
         F::SetField(image, b + 2, 0x0600, 9, type);
@@ -169,7 +169,7 @@ void KVTParmsFormatConvertBase::WidenDescriptors() {
         const uint16_t word = F::Word(image, index);
         F::SetWord(image, index, static_cast<uint16_t>(((word >> 8) << 5) | (word & 0x1F)));
     };
-    F::WalkBlocks(image, F::TotalLength(image), [&](const BlockEntry& block) {
+    F::WalkBlocks(image, F::BlocksEnd(image), [&](const BlockEntry& block) {
         const uint32_t b = block.start;
         if (F::GetField(image, b + 2, 0x0600, 9) != kSystemBlock) {
             return true;
@@ -199,7 +199,7 @@ void KVTParmsFormatConvertBase::WidenDescriptors() {
 }
 
 void KVTParmsFormatConvertBase::RelayoutDescriptorCounts(CodeplugImage& image) {
-    F::WalkBlocks(image, F::TotalLength(image), [&](const BlockEntry& block) {
+    F::WalkBlocks(image, F::BlocksEnd(image), [&](const BlockEntry& block) {
         const uint16_t word = image[block.start + 2U];
         const uint16_t count = word >> 12;
         image[block.start + 2U] = static_cast<uint16_t>((word & 0x07FF) | (count << 11));
@@ -208,7 +208,7 @@ void KVTParmsFormatConvertBase::RelayoutDescriptorCounts(CodeplugImage& image) {
 }
 
 void KVTParmsFormatConvertBase::RestoreDescriptorCounts(CodeplugImage& image) {
-    F::WalkBlocks(image, F::TotalLength(image), [&](const BlockEntry& block) {
+    F::WalkBlocks(image, F::BlocksEnd(image), [&](const BlockEntry& block) {
         const uint16_t word = image[block.start + 2U];
         const uint16_t count = (word >> 11) & 0x0F;
         image[block.start + 2U] = static_cast<uint16_t>((word & 0x07FF) | (count << 12));
