@@ -60,7 +60,7 @@ constexpr int32_t kRadioKindReply = 67;            // 04 68, 1 data byte
 constexpr int32_t kRadioInfoRequest = 77;          // 04 6F
 constexpr int32_t kRadioInfoReply = 78;            // 04 70, 10 data bytes
 // 09: link control
-constexpr int32_t kSetSpeed = 42;  // 09 00, 1 data byte
+constexpr int32_t kSetSpeed = 42;  // 09 00 (its speed byte is not counted in the row)
 }  // namespace msgid
 
 // The constant table of every message the program knows, in table order, followed by four
