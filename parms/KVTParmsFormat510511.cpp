@@ -44,7 +44,7 @@ void KVTParmsFormat510511::ConvertHeader() {
     if (F::GetTable(Image(), 0, kHeaderTable4).size != 5) {
         DeclareEmptyTable(0, kHeaderTable4, 5);
     }
-    ChangeRecordSize(0, kHeaderTable4, 5, 8, kBlanks);
+    ChangeRecordSize(0, kHeaderTable4, 8, kBlanks);
     ChangeRecordCount(0, kHeaderTable4, 16);
 
     Clear(16, 0x000E);
@@ -266,9 +266,10 @@ void KVTParmsFormat510511::ConvertGroup(uint16_t ordinal) {
 TableSpan KVTParmsFormat510511::RebuildGroupTable(uint16_t ordinal, unsigned table,
                                                   SizedTable sized) {
     const uint16_t g = Group(ordinal);
-    const uint16_t from = F::RecordSizeOf(sized, kFormat510).size;
     const uint16_t to = F::RecordSizeOf(sized, kFormat511).size;
-    ChangeRecordSize(g, table, from, to);
+    if (!ChangeRecordSize(g, table, to)) {
+        return {};  // records longer than the new size: kept as they are, no field edits
+    }
     const TableSpan span = F::TableStart(Image(), g, table);
     for (uint32_t r = 0; r < span.count; ++r) {
         const uint32_t rec = span.start + r * to;

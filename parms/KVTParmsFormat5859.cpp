@@ -75,7 +75,7 @@ void KVTParmsFormat5859::SystemResized4(uint16_t id) {
 void KVTParmsFormat5859::ConvertSystem0(uint16_t id) {
     const uint16_t s = System(id);
     if (F::GetTable(Image(), s, 2).size < 4) {
-        ChangeRecordSize(s, 2, 2, 4);
+        ChangeRecordSize(s, 2, 4);
         const TableSpan table = F::TableStart(Image(), s, 2);
         for (uint32_t r = 0; r < table.count; ++r) {
             const uint32_t record = table.start + r * 4;
@@ -90,26 +90,17 @@ void KVTParmsFormat5859::ConvertSystem0(uint16_t id) {
     if (aliasEmpty) {
         F::WriteText(Image(), "SYS ALIAS", s + 65U);
     }
-    for (unsigned table : {6U, 7U}) {
-        if (F::GetTable(Image(), s, table).size == 0) {
-            F::SetTable(Image(), s, table, -1, 9);
-        }
-    }
-    if (F::GetTable(Image(), s, 8).size == 0) {
-        F::SetTable(Image(), s, 8, -1, 2);
-    }
+    DefaultRecordSize(s, 6, 9);
+    DefaultRecordSize(s, 7, 9);
+    DefaultRecordSize(s, 8, 2);
     Default(70, 0x00FF, 0, 60);
 }
 
 void KVTParmsFormat5859::ConvertSystem13(uint16_t id, unsigned sizedTable9, unsigned sizedTable2) {
     const uint16_t s = System(id);
     Set(s + 10U, 0x3E00, 9, RaisedSpacing(Get(s + 10U, 0x3E00, 9)));
-    if (F::GetTable(Image(), s, sizedTable9).size == 0) {
-        F::SetTable(Image(), s, sizedTable9, -1, 9);
-    }
-    if (F::GetTable(Image(), s, sizedTable2).size == 0) {
-        F::SetTable(Image(), s, sizedTable2, -1, 2);
-    }
+    DefaultRecordSize(s, sizedTable9, 9);
+    DefaultRecordSize(s, sizedTable2, 2);
 }
 
 void KVTParmsFormat5859::ConvertSystem1(uint16_t id) {
@@ -139,18 +130,14 @@ void KVTParmsFormat5859::ConvertSystem4(uint16_t id) {
             }
         }
     }
-    if (F::GetTable(Image(), s, 12).size == 0) {
-        F::SetTable(Image(), s, 12, -1, 9);
-    }
-    if (F::GetTable(Image(), s, 13).size == 0) {
-        F::SetTable(Image(), s, 13, -1, 2);
-    }
+    DefaultRecordSize(s, 12, 9);
+    DefaultRecordSize(s, 13, 2);
 }
 
 void KVTParmsFormat5859::ConvertSystem5(uint16_t id) {
     uint16_t s = System(id);
     if (F::GetTable(Image(), s, 0).size <= 10) {
-        ChangeRecordSize(s, 0, 10, 11);
+        ChangeRecordSize(s, 0, 11);
     }
     const TableSpan entries = F::TableStart(Image(), s, 1);
     if (entries.count == 0) {

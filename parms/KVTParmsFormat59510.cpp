@@ -10,9 +10,6 @@ using F = KVTParmsFormat;
 
 constexpr uint16_t kHeaderTable1Records = 64;
 
-uint16_t Size59(SizedTable table) {
-    return F::RecordSizeOf(table, kFormat59).size;
-}
 uint16_t Size510(SizedTable table) {
     return F::RecordSizeOf(table, kFormat510).size;
 }
@@ -57,7 +54,7 @@ void KVTParmsFormat59510::RaiseChannelSpacing(uint32_t index, uint16_t mask, uns
 
 void KVTParmsFormat59510::ConvertSystem0(uint16_t id) {
     const uint16_t s = System(id);
-    ChangeRecordSize(s, 3, Size59(SizedTable::System0Table3), Size510(SizedTable::System0Table3));
+    ChangeRecordSize(s, 3, Size510(SizedTable::System0Table3));
     const uint16_t value = Get(s + 4U, 0x00F0, 4);
     Set(s + 28U, 0x0FC0, 6, value);
     Clear(s + 4U, 0x00F0);
@@ -66,14 +63,12 @@ void KVTParmsFormat59510::ConvertSystem0(uint16_t id) {
 void KVTParmsFormat59510::ConvertSystem13(uint16_t id, uint16_t table5Size, uint16_t table6Size,
                                           unsigned defaultTable, unsigned threeWordTable) {
     const uint16_t s = System(id);
-    ChangeRecordSize(s, 7, Size59(SizedTable::System13Table7), Size510(SizedTable::System13Table7));
-    ChangeRecordSize(s, 5, table5Size, static_cast<uint16_t>(table5Size + 1));
+    ChangeRecordSize(s, 7, Size510(SizedTable::System13Table7));
+    ChangeRecordSize(s, 5, static_cast<uint16_t>(table5Size + 1));
     MoveRecordField(s, 5, 3, 0x1E00, 9, 4, 0x003F, 0);
-    ChangeRecordSize(s, 6, table6Size, static_cast<uint16_t>(table6Size + 1));
+    ChangeRecordSize(s, 6, static_cast<uint16_t>(table6Size + 1));
     MoveRecordField(s, 6, 1, 0x1E00, 9, 18, 0x003F, 0);
-    if (F::GetTable(Image(), s, defaultTable).size == 0) {
-        F::SetTable(Image(), s, defaultTable, -1, 2);
-    }
+    DefaultRecordSize(s, defaultTable, 2);
     BuildThreeWordTable(s, threeWordTable, 5, false);
     RaiseChannelSpacing(s + 10U, 0x3E00, 9);
 }
@@ -88,14 +83,12 @@ void KVTParmsFormat59510::ConvertSystem3(uint16_t id) {
 
 void KVTParmsFormat59510::ConvertSystem4(uint16_t id) {
     const uint16_t s = System(id);
-    ChangeRecordSize(s, 9, Size59(SizedTable::System4Table9), Size510(SizedTable::System4Table9));
-    ChangeRecordSize(s, 6, 8, 13);
+    ChangeRecordSize(s, 9, Size510(SizedTable::System4Table9));
+    ChangeRecordSize(s, 6, 13);
     MoveRecordField(s, 6, 3, 0x1E00, 9, 12, 0x003F, 0);
-    ChangeRecordSize(s, 7, 22, 26);
-    ChangeRecordSize(s, 11, 32, 64);
-    if (F::GetTable(Image(), s, 13).size == 0) {
-        F::SetTable(Image(), s, 13, -1, 2);
-    }
+    ChangeRecordSize(s, 7, 26);
+    ChangeRecordSize(s, 11, 64);
+    DefaultRecordSize(s, 13, 2);
     BuildThreeWordTable(s, 14, 6, true);
     if (Get(5, 0x000F, 0) == 4) {
         for (unsigned table : {6U, 14U}) {
@@ -117,8 +110,7 @@ void KVTParmsFormat59510::ConvertSystem4(uint16_t id) {
 }
 
 void KVTParmsFormat59510::ConvertSystem5(uint16_t id) {
-    ChangeRecordSize(System(id), 2, Size59(SizedTable::System5Table2),
-                     Size510(SizedTable::System5Table2));
+    ChangeRecordSize(System(id), 2, Size510(SizedTable::System5Table2));
 }
 
 void KVTParmsFormat59510::SystemResized4(uint16_t id) {
@@ -153,12 +145,12 @@ void KVTParmsFormat59510::BuildThreeWordTable(uint16_t block, unsigned target, u
 
 void KVTParmsFormat59510::RewriteGroupTableSize(uint16_t ordinal, unsigned table,
                                                 SizedTable sized) {
-    F::SetTable(Image(), Group(ordinal), table, -1, Size510(sized));
+    ChangeRecordSize(Group(ordinal), table, Size510(sized));
 }
 
 void KVTParmsFormat59510::ConvertGroupTable0(uint16_t ordinal) {
     const uint16_t g = Group(ordinal);
-    ChangeRecordSize(g, 0, Size59(SizedTable::GroupTable0), Size510(SizedTable::GroupTable0));
+    ChangeRecordSize(g, 0, Size510(SizedTable::GroupTable0));
     MoveRecordField(g, 0, 14, 0x000F, 0, 16, 0x003F, 0);
 }
 

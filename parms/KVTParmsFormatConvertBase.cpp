@@ -321,9 +321,13 @@ void KVTParmsFormatConvertBase::ChangeRecordCount(uint16_t block, unsigned table
     F::SetTable(*m_Image, block, table, count, -1);
 }
 
-void KVTParmsFormatConvertBase::ChangeRecordSize(uint16_t block, unsigned table, uint16_t from,
-                                                 uint16_t to, uint16_t fill, int count) {
+bool KVTParmsFormatConvertBase::ChangeRecordSize(uint16_t block, unsigned table, uint16_t to,
+                                                 uint16_t fill, int count) {
     const TableSpan span = F::TableStart(*m_Image, block, table);
+    const uint32_t from = span.size;
+    if (from > to) {
+        return false;
+    }
     const uint32_t records = span.count;
     if (to > from && records > 0) {
         // One move of the tail, then each record spreads to its new place from the last one
@@ -337,6 +341,13 @@ void KVTParmsFormatConvertBase::ChangeRecordSize(uint16_t block, unsigned table,
         AddLength(block, static_cast<int32_t>(records * grow));
     }
     F::SetTable(*m_Image, block, table, count, to);
+    return true;
+}
+
+void KVTParmsFormatConvertBase::DefaultRecordSize(uint16_t block, unsigned table, uint16_t size) {
+    if (F::GetTable(*m_Image, block, table).size == 0) {
+        ChangeRecordSize(block, table, size);
+    }
 }
 
 void KVTParmsFormatConvertBase::DeclareEmptyTable(uint16_t block, unsigned table, uint16_t size) {

@@ -92,11 +92,15 @@ protected:
     // Record count of a table from its current count to `count`; new records are zero, records
     // beyond `count` are removed.
     void ChangeRecordCount(uint16_t block, unsigned table, uint16_t count);
-    // Record size from `from` to `to` words (to >= from) for every record the table holds;
+    // Record size from the table's own size to `to` words for every record the table holds;
     // the new words at each record's end are filled with `fill`. Sets the size (and the count,
-    // when `count` is not negative).
-    void ChangeRecordSize(uint16_t block, unsigned table, uint16_t from, uint16_t to,
-                          uint16_t fill = 0, int count = -1);
+    // when `count` is not negative). A table whose records are already longer than `to` is
+    // left as it is, so that no word is lost; returns false then.
+    bool ChangeRecordSize(uint16_t block, unsigned table, uint16_t to, uint16_t fill = 0,
+                          int count = -1);
+    // Gives a table of record size 0 records of `size` words; records it counted get zero
+    // words, so the block stays consistent. A table with a size keeps it.
+    void DefaultRecordSize(uint16_t block, unsigned table, uint16_t size);
     // Declares a table empty with records of `size` words; records it held are removed first,
     // so the block stays consistent.
     void DeclareEmptyTable(uint16_t block, unsigned table, uint16_t size);

@@ -211,7 +211,7 @@ TEST(KVTParmsFormatConvertBase, RecordSizeChangeKeepsOldWordsFirst) {
     });
     const uint16_t length = F::BlockLength(*built, uint16_t{0});
     HelperStep step(*built, kFormat59);
-    step.Apply([](HelperStep& s) { s.ChangeRecordSize(0, 2, 2, 4, 0x2020); });
+    step.Apply([](HelperStep& s) { s.ChangeRecordSize(0, 2, 4, 0x2020); });
     const TableSpan t2 = F::TableStart(*built, uint16_t{0}, 2);
     const std::vector<uint16_t> expected = {1,      2, 0x2020, 0x2020, 3,      4, 0x2020,
                                             0x2020, 5, 6,      0x2020, 0x2020, 7, 8};
