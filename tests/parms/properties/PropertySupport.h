@@ -31,6 +31,7 @@ inline testkit::GeneratedImage Generate(uint32_t seed, uint8_t formatIndex) {
     options.formatIndex = formatIndex;
     options.size = SizeForSeed(seed);
     options.shuffleBlocks = seed % 2 == 1;
+    options.irregular = seed % 5 == 4;
     return generator.Generate(options);
 }
 

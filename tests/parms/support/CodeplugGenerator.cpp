@@ -86,7 +86,10 @@ void PutText(std::vector<uint16_t>& words, std::size_t at, const std::string& te
 class Builder {
 public:
     Builder(CodeplugGenerator& gen, const GeneratorOptions& options)
-        : gen_(gen), fmt_(options.formatIndex), profile_(ProfileOf(options.size)) {}
+        : gen_(gen),
+          fmt_(options.formatIndex),
+          irregular_(options.irregular),
+          profile_(ProfileOf(options.size)) {}
 
     TableSpec RandomTable() {
         TableSpec t;
@@ -115,7 +118,13 @@ public:
     // A table that 5.8 may leave unused (size 0) and that later formats give a fixed size.
     TableSpec SizedFrom59(uint16_t size) {
         if (fmt_ == 3 && gen_.Chance(50)) {
-            return Fixed(0, 0);
+            TableSpec t = Fixed(0, 0);
+            if (irregular_ && gen_.Chance(30)) {
+                // Records of size 0: they gain `size` zero words each once the size is given.
+                t.count = static_cast<uint16_t>(1 + gen_.Below(3));
+                t.growthPerRecord = size;
+            }
+            return t;
         }
         return Sized(size);
     }
@@ -480,6 +489,7 @@ public:
 private:
     CodeplugGenerator& gen_;
     uint8_t fmt_;
+    bool irregular_;
     SizeProfile profile_;
 };
 
@@ -560,6 +570,14 @@ GeneratedImage CodeplugGenerator::Generate(const GeneratorOptions& options) {
     }
     for (std::size_t i = 0; i < kTrailerWords; ++i) {
         out.words[at + i] = static_cast<uint16_t>(rng_());
+    }
+    if (options.irregular && Chance(30)) {
+        // The trailer reads like the head of a system-kind block, of a kind the image may lack.
+        static constexpr std::array<uint8_t, 4> kKinds{0, 1, 4, 5};
+        out.words[at] = kBlockMarker;
+        out.words[at + 1] = static_cast<uint16_t>((kKindBlock << 14) | (4 + Below(100)));
+        out.words[at + 2] = static_cast<uint16_t>(Below(0x10000));
+        out.words[at + 3] = static_cast<uint16_t>(kKinds[Below(kKinds.size())] << 12);
     }
     out.totalLength = static_cast<uint16_t>(at + kTrailerWords);
 

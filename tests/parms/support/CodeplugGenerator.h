@@ -26,6 +26,9 @@ struct GeneratorOptions {
     // Kinds of the systems with ids 1, 2, ...; empty picks the count and the kinds.
     std::vector<uint8_t> systemKinds;
     int groupCount = -1;  // -1 picks one
+    // Shapes a radio may store that the conversions must also handle: a trailer that starts
+    // with what reads as a block head, and 5.8 tables that count records of size 0.
+    bool irregular = false;
 };
 
 // One generated codeplug image in host word order, with what the generator put into it.
