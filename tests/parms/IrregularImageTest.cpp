@@ -46,7 +46,7 @@ std::vector<uint16_t> Trailer(const CodeplugImage& image) {
     return {image.begin() + (end - kTrailerWords), image.begin() + end};
 }
 
-TEST(AuditTrailer, IsNeverTakenForABlock) {
+TEST(IrregularTrailer, IsNeverTakenForABlock) {
     for (const auto& [version, from] :
          {std::pair{k58, kFormat58}, std::pair{k59, kFormat59}, std::pair{k510, kFormat510}}) {
         SCOPED_TRACE("from index " + std::to_string(from));
@@ -66,7 +66,7 @@ TEST(AuditTrailer, IsNeverTakenForABlock) {
     EXPECT_EQ(Trailer(*built), trailer);
 }
 
-TEST(AuditTrailer, IsNotVisitedByTheFiveElevenLookups) {
+TEST(IrregularTrailer, IsNotVisitedByTheFiveElevenLookups) {
     auto built = BuildImage(0x050B, MinimalBlocks(0x050B, {0}, 1));
     DisguiseTrailerAsKindBlock(built, true);
     EXPECT_EQ(F::FindKindBlock(*built, 4), 0);
@@ -99,7 +99,7 @@ void ExpectTable(const CodeplugImage& image, uint16_t block, unsigned table,
     }
 }
 
-TEST(AuditRecordSizes, SystemTableOfAnotherSizeGrowsFromItsOwnSize) {
+TEST(IrregularRecordSizes, SystemTableOfAnotherSizeGrowsFromItsOwnSize) {
     auto blocks = MinimalBlocks(k59, {0}, 1);
     TestBlock& s = blocks[SystemAt(blocks, 1)];
     s.tables[3] = {2, 30, Pattern(60, 0x1000)};
@@ -111,7 +111,7 @@ TEST(AuditRecordSizes, SystemTableOfAnotherSizeGrowsFromItsOwnSize) {
     ExpectTable(*built, sys, 4, {0xA1, 0xA2, 0xA3});
 }
 
-TEST(AuditRecordSizes, LargerTableIsLeftAsItIs) {
+TEST(IrregularRecordSizes, LargerTableIsLeftAsItIs) {
     auto blocks = MinimalBlocks(k59, {5}, 1);
     TestBlock& s = blocks[SystemAt(blocks, 1)];
     s.tables[2] = {1, 60, Pattern(60, 0x2000)};
@@ -123,7 +123,7 @@ TEST(AuditRecordSizes, LargerTableIsLeftAsItIs) {
     ExpectTable(*built, sys, 4, {0xB1, 0xB2});
 }
 
-TEST(AuditRecordSizes, SizeGivenToATableOfSizeZeroGivesItsRecordsWords) {
+TEST(IrregularRecordSizes, SizeGivenToATableOfSizeZeroGivesItsRecordsWords) {
     auto blocks = MinimalBlocks(k58, {0}, 1);
     TestBlock& s = blocks[SystemAt(blocks, 1)];
     s.tables[2] = {0, 2, {}};
@@ -137,7 +137,7 @@ TEST(AuditRecordSizes, SizeGivenToATableOfSizeZeroGivesItsRecordsWords) {
     ExpectTable(*built, sys, 7, Pattern(9, 0x3000));
 }
 
-TEST(AuditRecordSizes, Kind5RecordsShorterThanTenWordsGrowToEleven) {
+TEST(IrregularRecordSizes, Kind5RecordsShorterThanTenWordsGrowToEleven) {
     auto blocks = MinimalBlocks(k58, {5}, 1);
     TestBlock& s = blocks[SystemAt(blocks, 1)];
     s.tables[0] = {2, 8, Pattern(16, 0x4000)};
@@ -150,7 +150,7 @@ TEST(AuditRecordSizes, Kind5RecordsShorterThanTenWordsGrowToEleven) {
     ExpectTable(*built, sys, 3, {0xC1});
 }
 
-TEST(AuditRecordSizes, GroupTableOfAnotherSizeKeepsItsWords) {
+TEST(IrregularRecordSizes, GroupTableOfAnotherSizeKeepsItsWords) {
     auto blocks = MinimalBlocks(k59, {0}, 1);
     TestBlock& g = blocks.back();
     g.tables[2] = {1, 12, Pattern(12, 0x5000)};
@@ -162,7 +162,7 @@ TEST(AuditRecordSizes, GroupTableOfAnotherSizeKeepsItsWords) {
     ExpectTable(*built, group, 3, Pattern(13, 0x6000));
 }
 
-TEST(AuditRecordSizes, GroupRecordsOfAnotherSizeAreRebuiltFromTheirOwnSize) {
+TEST(IrregularRecordSizes, GroupRecordsOfAnotherSizeAreRebuiltFromTheirOwnSize) {
     auto blocks = MinimalBlocks(k510, {0}, 1);
     TestBlock& g = blocks.back();
     g.tables[1] = {2, 16, Pattern(32, 0x7000)};  // one word longer than 5.10 records
