@@ -57,3 +57,14 @@ function(quillon_bench name source)
     add_executable(${name} ${source})
     target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark Threads::Threads)
 endfunction()
+
+# quillon_add_subfolders(): adds every direct sub-folder of the calling folder that has a
+# CMakeLists.txt (one per layer or command, so each can be worked on on its own).
+function(quillon_add_subfolders)
+    file(GLOB children LIST_DIRECTORIES true CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*)
+    foreach(child ${children})
+        if(IS_DIRECTORY ${child} AND EXISTS ${child}/CMakeLists.txt)
+            add_subdirectory(${child})
+        endif()
+    endforeach()
+endfunction()
