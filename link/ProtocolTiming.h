@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+
+// Every time-out, pause and retry limit of the radio protocol, in one place, so that a reviewer
+// sees each wait of an update on one screen. Ticks are the 55 ms ticks of the component library's
+// pauses; they are kept as ticks where the protocol counts them so.
+namespace quillon::timing {
+
+constexpr int kTickMs = 55;
+constexpr int TicksToMs(int ticks) {
+    return ticks * kTickMs;
+}
+
+// ---- link session ----
+constexpr uint32_t kDefaultReplyTimeoutMs = 4000;  // the session's time-out until set
+constexpr uint32_t kQueryTimeoutMs = 4000;         // version, boot-version and serial queries
+constexpr uint32_t kShortQueryTimeoutMs = 500;     // radio information, SEM, portable/mobile kind
+constexpr uint32_t kProbeTimeoutMs = 500;          // interface-box probe
+constexpr int kRadioSpeedSettleMs = 100;           // device mode: the radio switches before we do
+constexpr int kTransmitWaitLimitMs = 10000;        // room in / draining of the transmit queue
+constexpr int kMaxBootVersionAsks = 20;            // port mode: asks of 04 2D answered by 04 20
+
+// ---- code download ----
+constexpr uint32_t kDownloadReplyTimeoutMs = 15000;  // every wait of a loader/code/DSP download
+constexpr int kBlockPauseMs = 10;                    // after every data block
+constexpr int kMaxChecksumResends = 4;               // resends of a pair after a bad checksum
+constexpr int kDspStartPauseMs = 1000;               // before the first DSP page
+// Flash erase waits between the loader and the code.
+constexpr int kEraseTicksShort = 18;      // radio type code 1, or a boot download: 990 ms
+constexpr int kEraseTicks40s = 720;       // radio type code 4: 39,600 ms
+constexpr int kEraseTicks2s = 36;         // radio type codes 0 and 8: 1,980 ms
+constexpr int kEraseTicksDefault = 1440;  // every other radio type code: 79,200 ms
+
+// ---- reset and codeplug restore ----
+constexpr uint32_t kRestartWaitMs = 20000;         // first frame after the radio restarts
+constexpr uint32_t kControlHeadWaitMs = 64000;     // each control-head update (09 03)
+constexpr int kResetPauseTicks = 360;              // pause before the codeplug steps: 19.8 s
+constexpr uint32_t kRestoreReplyTimeoutMs = 4000;  // every reply of the restore
+// Progress-bar timer intervals: 100 ticks roughly cover each step.
+constexpr int kProgressRestartWaitMs = 200;
+constexpr int kProgressPerControlHeadMs = 1080;
+constexpr int kProgressUploadMs = 300;
+constexpr int kProgressResetPauseMs = 200;
+constexpr double kProgressDownloadMsPerByte = 0.015;
+
+// ---- workflow ----
+constexpr int kStopSettleMs = 50;            // after Stop, before files are deleted
+constexpr int kConsoleMinimiseWaitMs = 100;  // before the console window is minimised
+
+}  // namespace quillon::timing
