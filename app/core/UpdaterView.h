@@ -1,0 +1,49 @@
+#pragma once
+
+#include <string>
+
+namespace quillon {
+
+// The icon of a message box; the caption is given with each text.
+enum class MessageIcon { Error, Information, Question, Warning };
+enum class MessageButtons { Ok, YesNo };
+enum class MessageAnswer { Ok, Yes, No };
+
+// Everything the update logic shows a person, in one interface: the window implements it with
+// widgets, the console mode with the terminal, tests with a recorder. The logic behind it never
+// asks which one it has, beyond ConsoleMode() where the texts themselves differ.
+class UpdaterView {
+public:
+    virtual ~UpdaterView() = default;
+
+    // True in command-line mode: texts go to the console and no box is ever shown.
+    virtual bool ConsoleMode() const = 0;
+
+    // The status line (m_StatusLabel).
+    virtual void SetStatus(const std::string& text) = 0;
+    // A text written unchanged to the console (console mode only).
+    virtual void WriteConsole(const std::string& text) = 0;
+    // A modal message box owned by the main window.
+    virtual MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
+                                      MessageIcon icon,
+                                      MessageButtons buttons = MessageButtons::Ok) = 0;
+    // The progress bar: position within 0..maximum.
+    virtual void SetProgress(int position, int maximum) = 0;
+
+    // "say T": the console in console mode, the status line in window mode.
+    void Say(const std::string& text) {
+        if (ConsoleMode()) {
+            WriteConsole(text);
+        } else {
+            SetStatus(text);
+        }
+    }
+    // "console T": the console in console mode, nothing in window mode.
+    void Console(const std::string& text) {
+        if (ConsoleMode()) {
+            WriteConsole(text);
+        }
+    }
+};
+
+}  // namespace quillon
