@@ -148,6 +148,47 @@ int ReadBootVersion(CommSession& link, uint8_t radioType, uint8_t bootVersion[2]
     return status;
 }
 
+bool IsRestartMessage(const CommMessage& message) {
+    return message.HasCode(0x07, 0x25) || message.HasCode(0x09, 0x03);
+}
+
+int ReceivePastRestartMessages(CommSession& link, EventPump& clock, CommMessage& message) {
+    const uint32_t timeoutMs = link.TimeoutMs();
+    const int64_t deadline = clock.NowMs() + timeoutMs;
+    for (;;) {
+        link.SetActive(true);
+        CommMessage received;
+        const int result = link.Receive(received);
+        if (result != 1) {
+            link.SetTimeout(timeoutMs);
+            return result;
+        }
+        const int64_t left = deadline - clock.NowMs();
+        if (!IsRestartMessage(received) || left <= 0) {
+            link.SetTimeout(timeoutMs);
+            if (IsRestartMessage(received)) {
+                return -1;  // the time was used up by restart messages
+            }
+            message = received;
+            return 1;
+        }
+        link.SetTimeout(static_cast<uint32_t>(left));
+    }
+}
+
+int ReadRadioInfo(CommSession& link, EventPump& clock, uint8_t radioInfo[10]) {
+    std::memset(radioInfo, 0, 10);
+    link.SetTimeout(kRadioInfoTimeoutMs);
+    link.SetActive(true);
+    SendRequest(link, msgid::kRadioInfoRequest);
+    CommMessage reply;
+    if (ReceivePastRestartMessages(link, clock, reply) != 1) {
+        return link.ReplyStatus() == kReplyReceived ? kReplyWaitEnded : link.ReplyStatus();
+    }
+    CopyData(reply, radioInfo, 10);
+    return kReplyReceived;
+}
+
 int ReadRadioInfo(CommSession& link, uint8_t radioInfo[10]) {
     std::memset(radioInfo, 0, 10);
     link.SetTimeout(kRadioInfoTimeoutMs);

@@ -4,6 +4,7 @@
 
 #include "link/Comm.h"
 #include "link/VersionInfo.h"
+#include "serial/EventPump.h"
 
 namespace quillon {
 
@@ -29,5 +30,15 @@ constexpr int kMaxBootVersionAsks = 20;
 // Asks the 10 bytes of radio information (time-out 500 ms); the bytes are zero unless the
 // status is 1.
 int ReadRadioInfo(CommSession& link, uint8_t radioInfo[10]);
+// The same, for a radio that has just restarted: its restart announcement (07 25) and
+// control-head updates (09 03) arriving in the meantime are passed over within the same time-out.
+int ReadRadioInfo(CommSession& link, EventPump& clock, uint8_t radioInfo[10]);
+
+// True for the messages a radio sends on its own after a restart: 07 25 and 09 03.
+bool IsRestartMessage(const CommMessage& message);
+
+// Receive (any frame, result 1 or -1) with the session's time-out, passing over restart
+// messages: the wait goes on for what is left of the time-out. Sets Active before it waits.
+int ReceivePastRestartMessages(CommSession& link, EventPump& clock, CommMessage& message);
 
 }  // namespace quillon

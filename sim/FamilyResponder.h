@@ -22,6 +22,7 @@ struct Reaction {
     std::vector<Bytes> replies;        // payloads to send back, in order
     std::optional<uint32_t> newSpeed;  // bit/s the line changes to after the replies
     std::string note;                  // why a request was not answered, for the log
+    bool restart = false;              // the radio restarts once the replies are out
 };
 
 // The radio's handling of one family of messages (the first code byte).

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "sim/FaultRule.h"
+#include "sim/RestartPlan.h"
 
 namespace quillon::sim {
 
@@ -25,6 +26,7 @@ struct RadioConfig {
     bool box = false;  // an interface box that answers the probe sits in front of the radio
     std::array<uint8_t, 4> boxData{0x00, 0x01, 0x00, 0x00};
     std::vector<FaultRule> faults;
+    RestartPlan restart;  // what happens after new code has been written
 
     bool HardKey() const { return (radioInfo[0] & kHardKeyBit) != 0; }
     void SetHardKey(bool on) {

@@ -10,6 +10,7 @@ namespace {
 constexpr uint8_t kWrongReplyH2 = RadioFramer::kMessageH2;
 
 const Bytes kUnableReply{0x04, 0x20};
+constexpr uint32_t kRestartSpeed = 19200;
 
 }  // namespace
 
@@ -82,6 +83,30 @@ void RadioSimulator::React(const Request& request, std::vector<OutputStep>& step
     if (reaction.newSpeed) {
         steps.push_back({0, {}, reaction.newSpeed, "SPEED", std::to_string(*reaction.newSpeed)});
     }
+    if (reaction.restart) {
+        std::vector<OutputStep> restart = Restart();
+        steps.insert(steps.end(), restart.begin(), restart.end());
+    }
+}
+
+std::vector<OutputStep> RadioSimulator::Restart() {
+    ++restarts_;
+    std::vector<OutputStep> steps;
+    const RestartPlan& plan = config_.restart;
+    if (plan.codeplugFormat) {
+        config_.codeplugFormat = *plan.codeplugFormat;
+    }
+    log_.Write("NOTE", plan.enabled ? "restarting with the new code" : "new code written");
+    if (!plan.enabled) {
+        return steps;
+    }
+    // A restarted radio listens at the speed it starts with.
+    steps.push_back({0, {}, kRestartSpeed, "SPEED", std::to_string(kRestartSpeed)});
+    for (const RestartPlan::Message& message : plan.Messages()) {
+        steps.push_back({message.delayMs, RadioFramer::BuildReply(message.payload), std::nullopt,
+                         "TX", FormatHex(message.payload)});
+    }
+    return steps;
 }
 
 Bytes RadioSimulator::Noise(int count) {

@@ -40,6 +40,11 @@ public:
 
     const RadioConfig& Config() const { return config_; }
 
+    // The radio restarts with its new code: what it sends on its own, in order. From now on it
+    // answers with the codeplug format of its new firmware.
+    std::vector<OutputStep> Restart();
+    int Restarts() const { return restarts_; }
+
 private:
     void React(const Request& request, std::vector<OutputStep>& steps);
     Bytes Noise(int count);
@@ -52,6 +57,7 @@ private:
     FaultPlan faults_;
     RadioFramer framer_;
     uint32_t noiseState_ = 0x2545F491;
+    int restarts_ = 0;
 };
 
 }  // namespace quillon::sim

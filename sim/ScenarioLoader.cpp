@@ -112,6 +112,45 @@ FaultRule ReadFault(const Json& value, const std::string& where) {
     return rule;
 }
 
+int ReadMilliseconds(const Json& value, const std::string& key) {
+    const long long number = ReadInteger(value, key);
+    if (number < 0 || number > 600000) {
+        Fail(key, "milliseconds from 0 to 600000");
+    }
+    return static_cast<int>(number);
+}
+
+RestartPlan ReadRestart(const Json& value, RestartPlan plan) {
+    if (!value.is_object()) {
+        Fail("restart", "an object");
+    }
+    for (const auto& [name, item] : value.items()) {
+        const std::string key = "restart." + name;
+        if (name == "enabled") {
+            plan.enabled = ReadBool(item, key);
+        } else if (name == "delay_ms") {
+            plan.delayMs = ReadMilliseconds(item, key);
+        } else if (name == "announce_first") {
+            plan.announceFirst = ReadBool(item, key);
+        } else if (name == "control_heads") {
+            const long long heads = ReadInteger(item, key);
+            if (heads < 0 || heads > 16) {
+                Fail(key, "a number of heads from 0 to 16");
+            }
+            plan.controlHeads = static_cast<int>(heads);
+        } else if (name == "head_ms") {
+            plan.headMs = ReadMilliseconds(item, key);
+        } else if (name == "address_conflict") {
+            plan.addressConflict = ReadBool(item, key);
+        } else if (name == "codeplug_format") {
+            plan.codeplugFormat = ReadDotted<2>(item, key);
+        } else {
+            throw ScenarioError("unknown key '" + key + "'");
+        }
+    }
+    return plan;
+}
+
 void Apply(const Json& root, RadioConfig& config) {
     if (!root.is_object()) {
         throw ScenarioError("the scenario must be a JSON object");
@@ -154,6 +193,8 @@ void Apply(const Json& root, RadioConfig& config) {
             config.box = ReadBool(value, key);
         } else if (key == "box_data") {
             config.boxData = ReadHex<4>(value, key);
+        } else if (key == "restart") {
+            config.restart = ReadRestart(value, config.restart);
         } else if (key == "faults") {
             if (!value.is_array()) {
                 Fail(key, "a list of fault objects");
