@@ -107,6 +107,7 @@ void InProcessRadio::FromHost(const uint8_t* data, int count) {
     }
     bytesToRadio_ += count;
     Schedule(radio_.Receive(data, static_cast<size_t>(count)));
+    RunOwnMessages();
 }
 
 void InProcessRadio::Schedule(std::vector<OutputStep> steps) {
@@ -153,6 +154,7 @@ void InProcessRadio::RunDueSpeedChanges() {
 }
 
 bool InProcessRadio::HostCharReady() {
+    RunOwnMessages();
     const int64_t now = NowUs();
     RunDueSpeedChanges();
     while (!toHost_.empty() && toHost_.front().atUs <= now) {
@@ -193,6 +195,10 @@ int64_t InProcessRadio::NextEventMs() const {
             next = std::min(next, CeilMs(change.first));
             break;
         }
+    }
+    const int64_t own = radio_.NextOwnMessageMs(pump_.NowMs());
+    if (own != RadioSimulator::kNoMessage && own > pump_.NowMs()) {
+        next = std::min(next, own);
     }
     return next;
 }

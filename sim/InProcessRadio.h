@@ -37,6 +37,14 @@ public:
     // The radio's speed now, with the changes that have fallen due.
     uint32_t RadioSpeed() const;
 
+    // The radio restarts with new code (as after the end of a code image).
+    void Restart() {
+        Schedule(radio_.Restart());
+        RunOwnMessages();
+    }
+    // The radio's own messages that have fallen due go onto the line.
+    void RunOwnMessages() { Schedule(radio_.Tick(pump_.NowMs())); }
+
     // The line goes dead: nothing more reaches the radio or comes back.
     void Disconnect() { connected_ = false; }
 

@@ -102,11 +102,40 @@ std::vector<OutputStep> RadioSimulator::Restart() {
     }
     // A restarted radio listens at the speed it starts with.
     steps.push_back({0, {}, kRestartSpeed, "SPEED", std::to_string(kRestartSpeed)});
-    for (const RestartPlan::Message& message : plan.Messages()) {
-        steps.push_back({message.delayMs, RadioFramer::BuildReply(message.payload), std::nullopt,
-                         "TX", FormatHex(message.payload)});
+    own_.clear();
+    restartMs_.reset();
+    int64_t offset = 0;
+    for (RestartPlan::Message& message : plan.Messages()) {
+        offset += message.delayMs;
+        own_.push_back({offset, std::move(message.payload)});
     }
     return steps;
+}
+
+std::vector<OutputStep> RadioSimulator::Tick(int64_t nowMs) {
+    std::vector<OutputStep> steps;
+    if (own_.empty()) {
+        return steps;
+    }
+    if (!restartMs_) {
+        restartMs_ = nowMs;
+    }
+    size_t due = 0;
+    while (due < own_.size() && *restartMs_ + own_[due].offsetMs <= nowMs) {
+        const Bytes& payload = own_[due].payload;
+        steps.push_back(
+            {0, RadioFramer::BuildReply(payload), std::nullopt, "TX", FormatHex(payload)});
+        ++due;
+    }
+    own_.erase(own_.begin(), own_.begin() + static_cast<std::ptrdiff_t>(due));
+    return steps;
+}
+
+int64_t RadioSimulator::NextOwnMessageMs(int64_t nowMs) const {
+    if (own_.empty()) {
+        return kNoMessage;
+    }
+    return restartMs_ ? *restartMs_ + own_.front().offsetMs : nowMs;
 }
 
 Bytes RadioSimulator::Noise(int count) {

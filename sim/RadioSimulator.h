@@ -1,5 +1,6 @@
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -40,10 +41,19 @@ public:
 
     const RadioConfig& Config() const { return config_; }
 
-    // The radio restarts with its new code: what it sends on its own, in order. From now on it
+    // The radio restarts with its new code: what the line does at once. The messages it then
+    // sends on its own come out of Tick as they fall due, counted from the first Tick after the
+    // restart, so they never hold up the answers to requests in the meantime. From now on it
     // answers with the codeplug format of its new firmware.
     std::vector<OutputStep> Restart();
     int Restarts() const { return restarts_; }
+
+    static constexpr int64_t kNoMessage = INT64_MAX;
+    // The radio's own messages due by `nowMs` (any monotonic milliseconds of the host).
+    std::vector<OutputStep> Tick(int64_t nowMs);
+    // When the next own message falls due (`nowMs` when the first Tick is still to come);
+    // kNoMessage for none.
+    int64_t NextOwnMessageMs(int64_t nowMs) const;
 
 private:
     void React(const Request& request, std::vector<OutputStep>& steps);
@@ -58,6 +68,12 @@ private:
     RadioFramer framer_;
     uint32_t noiseState_ = 0x2545F491;
     int restarts_ = 0;
+    struct OwnMessage {
+        int64_t offsetMs;  // from the restart
+        Bytes payload;
+    };
+    std::vector<OwnMessage> own_;
+    std::optional<int64_t> restartMs_;  // when the restart was first seen by Tick
 };
 
 }  // namespace quillon::sim

@@ -103,12 +103,19 @@ int SimServer::Run(int stopFd, std::string& error) {
     lastTraffic_ = Clock::now();
     for (;;) {
         Clock::time_point now = Clock::now();
+        const int64_t nowMs =
+            std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+        Schedule(radio_.Tick(nowMs), now);
         if (!RunDueSteps(now, error) || !Flush(error)) {
             return 1;
         }
         int timeout = -1;
         if (!queue_.empty() && !(queue_.front().step.speed && Sending())) {
             timeout = MillisecondsUntil(queue_.front().due, now);
+        }
+        if (const int64_t own = radio_.NextOwnMessageMs(nowMs); own != RadioSimulator::kNoMessage) {
+            const int untilOwn = static_cast<int>(std::clamp<int64_t>(own - nowMs, 0, 86400000));
+            timeout = timeout < 0 ? untilOwn : std::min(timeout, untilOwn);
         }
         if (idleExit_.count() > 0 && queue_.empty() && !Sending()) {
             const Clock::time_point idleEnd = lastTraffic_ + idleExit_;

@@ -44,6 +44,14 @@ public:
             WriteConsole(text);
         }
     }
+
+    // ---- update workflow ----
+    // The password dialog (service access code, codeplug password): true with the text typed
+    // when the user confirmed, false when cancelled. The console never asks.
+    virtual bool AskPassword(std::string& /*text*/) { return false; }
+    // The window's marks of a running update (Start reads Stop, port list and Retrieve
+    // disabled, the port in the title) on or off.
+    virtual void ShowRunningState(bool /*running*/) {}
 };
 
 }  // namespace quillon

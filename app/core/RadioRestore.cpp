@@ -1,0 +1,223 @@
+#include "app/core/RadioRestore.h"
+
+#include <array>
+#include <cstdio>
+#include <vector>
+
+#include "link/ProtocolTiming.h"
+#include "link/RadioQueries.h"
+#include "parms/CodeplugRestorePlan.h"
+#include "parms/KVTParmsFormat.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr std::size_t kImageBytes = 2 * kCodeplugWords;
+constexpr uint8_t kHardKeyBit = 0x02;
+
+// The radio keeps each word high byte first; the image model works on host words. Every word
+// of the buffer is turned, whatever the upload filled.
+void BytesToImage(const uint8_t* bytes, CodeplugImage& image) {
+    for (uint32_t i = 0; i < kCodeplugWords; ++i) {
+        image[i] = static_cast<uint16_t>(bytes[2 * i] << 8 | bytes[2 * i + 1]);
+    }
+}
+
+void ImageToBytes(const CodeplugImage& image, uint8_t* bytes) {
+    for (uint32_t i = 0; i < kCodeplugWords; ++i) {
+        bytes[2 * i] = static_cast<uint8_t>(image[i] >> 8);
+        bytes[2 * i + 1] = static_cast<uint8_t>(image[i] & 0xFF);
+    }
+}
+
+std::string HexText(const uint8_t* bytes, int count) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        text += kDigits[bytes[i] >> 4];
+        text += kDigits[bytes[i] & 0x0F];
+    }
+    return text;
+}
+
+}  // namespace
+
+RadioRestore::RadioRestore(CommSession& link, EventPump& pump, UpdaterView& view,
+                           ProgressTimer& progress, CodeplugExchangeFactory exchange,
+                           CodeplugBackup backup, const CancelFlag* cancel)
+    : link_(link),
+      pump_(pump),
+      view_(view),
+      progress_(progress),
+      exchange_(std::move(exchange)),
+      backup_(std::move(backup)),
+      cancel_(cancel) {}
+
+void RadioRestore::NextStep(const std::string& text) {
+    if (view_.ConsoleMode()) {
+        view_.WriteConsole("Done.");
+        view_.WriteConsole("\n" + text);
+    } else {
+        view_.SetStatus(text);
+    }
+}
+
+int RadioRestore::Refuse(int result, const std::string& why) {
+    view_.Console("\n" + why);
+    if (!view_.ConsoleMode()) {
+        view_.ShowMessage(why, "Quillon Code Updater", MessageIcon::Error);
+    }
+    return result;
+}
+
+int RadioRestore::ResetRadio() {
+    progress_.Start(timing::kProgressRestartWaitMs);
+    CommMessage message;
+    view_.Say("Resetting radio...");
+    link_.SetTimeout(timing::kRestartWaitMs);
+    link_.SetActive(true);
+    link_.Receive(message);  // any message; none within the time is no error
+    progress_.Stop();
+
+    uint8_t info[10] = {};
+    bool hardKey = false;
+    if (ReadRadioInfo(link_, pump_, info) == kReplyReceived) {
+        hardKey = (info[0] & kHardKeyBit) != 0;
+    } else {
+        view_.ShowMessage("Unable to retrieve radio info - no hard key check will be made.",
+                          "Communication Error", MessageIcon::Error);
+    }
+
+    if (message.HasCode(0x09, 0x03)) {
+        if (message.Data[3] != 0) {
+            view_.ShowMessage(
+                "Quillon Code Updater has detected that multiple Cinder control heads\nwith the "
+                "same device address are attached to the upgraded mobile radio.\nThe application "
+                "code upgrade is complete, but please correct the addressing\nconflict so the "
+                "Cinder control heads can be updated with current code.\nThis will be done "
+                "automatically when the radio is reset.",
+                "Quillon Code Updater", MessageIcon::Error);
+        } else {
+            while (message.HasCode(0x09, 0x03)) {
+                progress_.Start(timing::kProgressPerControlHeadMs);
+                message = CommMessage{};
+                view_.Say("Updating Cinder control head...");
+                link_.SetTimeout(timing::kControlHeadWaitMs);
+                link_.SetActive(true);
+                link_.Receive(message);
+                progress_.Stop();
+            }
+        }
+    }
+    return RestoreCodeplug(hardKey);
+}
+
+std::string RadioRestore::ReadRadioSerial() {
+    link_.SetActive(true);
+    link_.SendCode2(0x04, 0x04, nullptr, 0);
+    CommMessage reply;
+    if (ReceivePastRestartMessages(link_, pump_, reply) == 1 && reply.HasCode(0x04, 0x05) &&
+        reply.Length >= 10) {
+        return HexText(reply.Data + 2, 8);
+    }
+    return {};
+}
+
+int RadioRestore::RestoreCodeplug(bool hardKey) {
+    backupPath_.clear();
+    link_.SetTimeout(timing::kRestoreReplyTimeoutMs);
+    const std::string serial = ReadRadioSerial();
+
+    link_.SetActive(true);
+    link_.SendCode2(0x04, 0x1C, nullptr, 0);
+    CommMessage reply;
+    if (ReceivePastRestartMessages(link_, pump_, reply) != 1 || !reply.HasCode(0x04, 0x1D) ||
+        reply.Length < 4) {
+        return kRestoreNoAnswer;
+    }
+    const uint8_t target = KVTParmsFormat::FormatIndexOf(reply.Data[2], reply.Data[3]);
+
+    std::vector<uint8_t> buffer(kImageBytes, 0);
+    std::unique_ptr<CodeplugExchange> exchange = exchange_(link_, serial, view_);
+
+    progress_.Start(timing::kProgressUploadMs);
+    NextStep("Uploading codeplug...");
+    int32_t uploaded = 0;
+    const int n = exchange->Upload(buffer.data(), uploaded);
+    progress_.Stop();
+    if (n <= 0 || uploaded <= 0 || static_cast<std::size_t>(uploaded) > kImageBytes) {
+        return kRestoreUploadFailed;
+    }
+    // What the radio sent, kept aside for the backup.
+    const std::vector<uint8_t> asSent(buffer.begin(), buffer.begin() + uploaded);
+
+    auto image = std::make_unique<CodeplugImage>();
+    BytesToImage(buffer.data(), *image);
+    const CodeplugRestoreResult plan =
+        CodeplugRestorePlan().Run(*image, static_cast<std::size_t>(uploaded), target, hardKey);
+    switch (plan.refusal) {
+        case RestoreRefusal::None:
+            break;
+        case RestoreRefusal::Malformed:
+            return kRestoreUploadFailed;
+        case RestoreRefusal::FormatTooOld:
+            return kRestoreNotConvertible;
+        case RestoreRefusal::Backwards:
+            view_.Console(std::string("\n") + kBackwardsText + "\n");
+            if (!view_.ConsoleMode()) {
+                view_.ShowMessage(kBackwardsText, "Warning", MessageIcon::Warning);
+            }
+            return kRestoreNotWrittenBack;
+        case RestoreRefusal::Outgrown:
+            return Refuse(kRestoreNotWrittenBack, "The codeplug could not be converted (" +
+                                                      plan.reason +
+                                                      "); nothing was written to the radio.\n");
+        case RestoreRefusal::BadLength:
+            return Refuse(kRestoreDownloadFailed,
+                          "The codeplug was not written back (" + plan.reason + ").\n");
+    }
+    if (serial.empty()) {
+        // Without the serial number the blocks cannot be scrambled as the radio expects.
+        return Refuse(kRestoreDownloadFailed,
+                      "The radio's serial number could not be read; the codeplug was not written "
+                      "back.\n");
+    }
+    std::string error;
+    if (!backup_.Save(asSent.data(), asSent.size(), serial, backupPath_, error)) {
+        backupPath_.clear();
+        return Refuse(kRestoreNotWrittenBack,
+                      "The codeplug read from the radio could not be saved (" + error +
+                          "); nothing was written to the radio.\n");
+    }
+    view_.Console("Done.\nCodeplug saved to " + backupPath_);
+    if (!view_.ConsoleMode()) {
+        view_.SetStatus("Codeplug saved to " + backupPath_);
+    }
+
+    progress_.Start(timing::kProgressResetPauseMs);
+    if (view_.ConsoleMode()) {
+        view_.WriteConsole("\nResetting radio and converting codeplug...");
+    } else {
+        view_.SetStatus("Resetting radio and converting codeplug...");
+    }
+    pump_.DelayTicks(timing::kResetPauseTicks);
+    progress_.Stop();
+    if (cancel_ != nullptr && cancel_->Cancelled()) {
+        return kRestoreNotWrittenBack;
+    }
+    if (!plan.verified) {
+        view_.ShowMessage("This radio needs to be updated with the latest version of TSR.",
+                          "File Format Verification Failed", MessageIcon::Error);
+    }
+
+    const auto newSize = static_cast<int32_t>(plan.downloadBytes);
+    ImageToBytes(*image, buffer.data());
+    progress_.Start(static_cast<int>(newSize * timing::kProgressDownloadMsPerByte));
+    NextStep("Downloading codeplug...");
+    const int written = exchange->Download(buffer.data(), newSize);
+    progress_.Stop();
+    return written <= 0 ? kRestoreDownloadFailed : kRestoreWritten;
+}
+
+}  // namespace quillon

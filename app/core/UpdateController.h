@@ -1,0 +1,110 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "app/core/CodeplugBackup.h"
+#include "app/core/CodeplugExchange.h"
+#include "app/core/ProgressTimer.h"
+#include "app/core/RadioRestore.h"
+#include "app/core/UpdateSteps.h"
+#include "app/core/UpdaterView.h"
+#include "link/Comm.h"
+#include "serial/CancelFlag.h"
+#include "serial/EventPump.h"
+
+namespace quillon {
+
+// The final text and return code of an update after the reset-and-restore step.
+struct ResetOutcome {
+    const char* text;
+    int returnCode;
+    bool formatBox;  // window mode shows the box about the unsupported conversion
+};
+
+// The main window's update logic without the window: its running state, the Start button with
+// the service access code, the manual and the automatic-boot update sequences, the progress bar
+// timer and the texts of every outcome. The window binds its controls to it; the console mode
+// drives it through the same view.
+class UpdateController {
+public:
+    static constexpr char kTitle[] = "Quillon Code Updater";
+    static constexpr char kFormatBoxText[] =
+        "Quillon Code updaters do not support a file format conversion for your\nradio.  To "
+        "clear the Bad File Format error, please perform a parms\nupload and then download using "
+        "Tessera.  If you do not\nhave Tessera, then contact your local dealer for assistance.";
+
+    UpdateController(CommSession& link, EventPump& pump, UpdaterView& view, UpdateSteps& steps,
+                     UpdateBuild build, CodeplugExchangeFactory exchange, CodeplugBackup backup);
+    ~UpdateController();
+    UpdateController(const UpdateController&) = delete;
+    UpdateController& operator=(const UpdateController&) = delete;
+
+    // The Start button (m_StartButtonClick). `bootSelected`: the Boot radio button is checked.
+    // While a sequence runs, a press is Stop.
+    void Start(bool bootSelected);
+    // Closing the window (FormCloseQuery): true when it may close; while running, only after
+    // the user confirmed, which stops the run.
+    bool CanClose();
+
+    void RunManualUpdate(bool boot, bool bootSelected);
+    void RunAutoBootUpdate();
+    int ResetRadio() { return restore_.ResetRadio(); }
+
+    void EnterRunningState();
+    void LeaveRunningState(bool deleteFiles);
+    void StartProgressTimer(int ms) { progress_.Start(ms); }
+    void StopProgressTimer() { progress_.Stop(); }
+    // The download engines' status line and console.
+    void StatusCallback(const std::string& text) { view_.SetStatus(text); }
+    void ConsoleWriter(const std::string& text);
+
+    // The text and return code for a ResetRadio result.
+    static ResetOutcome MapResetResult(int result);
+    // Whether a typed service access code opens the updater.
+    bool AccessCodeAccepted(const std::string& typed, bool bootRequested) const;
+
+    // The process return code goes through `sink` (SetReturnCode) as well as being kept here.
+    void SetReturnCodeSink(std::function<void(int)> sink) { returnCodeSink_ = std::move(sink); }
+    void SetReturnCode(int value);
+    int ReturnCode() const { return returnCode_; }
+
+    bool Running() const { return m_Running; }
+    bool PasswordAccepted() const { return m_PasswordAccepted; }
+    bool AutoBootMode() const { return m_AutoBootMode; }
+    bool UseBootTwo() const { return m_UseBootTwo; }
+    const std::string& LoaderFileName() const { return m_LoaderFileName; }
+    const std::string& CodeFileName() const { return m_CodeFileName; }
+    const CancelFlag& Cancel() const { return cancel_; }
+    RadioRestore& Restore() { return restore_; }
+    ProgressTimer& Progress() { return progress_; }
+
+private:
+    class DownloadReport;
+
+    // A progress step: "\n" + text + "..." on the console, the text on the status line.
+    void SayStep(const std::string& text);
+    void DeleteJoinedFiles();
+    int RunDownload(bool boot, bool dsp, bool consoleProgress);
+    void Stop();
+
+    CommSession& link_;
+    EventPump& pump_;
+    UpdaterView& view_;
+    UpdateSteps& steps_;
+    UpdateBuild build_;
+    ProgressTimer progress_;
+    CancelFlag cancel_;
+    RadioRestore restore_;
+    std::function<void(int)> returnCodeSink_;
+    int returnCode_ = 0;
+
+    bool m_Running = false;
+    bool m_PasswordAccepted = false;
+    bool m_AutoBootMode = false;
+    bool m_UseBootTwo = false;
+    std::string m_LoaderFileName;
+    std::string m_CodeFileName;
+};
+
+}  // namespace quillon
