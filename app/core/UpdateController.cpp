@@ -193,7 +193,7 @@ void UpdateController::RunManualUpdate(bool boot, bool bootSelected) {
             view_.SetStatus(kIdle);
             break;
         }
-        if (boot && !steps_.CheckBootVersion()) {
+        if (boot && !steps_.CheckBootVersion(m_UseBootTwo)) {
             break;
         }
         if (!steps_.ExtractEmbeddedFiles(bootSelected, m_UseBootTwo, m_LoaderFileName,

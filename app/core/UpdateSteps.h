@@ -32,8 +32,8 @@ public:
     virtual bool ConnectToRadio(bool lowSpeed) = 0;
     // Closes the link and frees the port; errors are ignored.
     virtual void CloseLink() = 0;
-    // Manual boot download: true to go on.
-    virtual bool CheckBootVersion() = 0;
+    // Manual boot download: true to go on. `useBootTwo` as for CheckBootVersionAuto.
+    virtual bool CheckBootVersion(bool& useBootTwo) = 0;
     // True when the boot code must be upgraded; false with one flag set for a refusal, false
     // with none for a current boot code. `useBootTwo` tells whether the radio's generation is
     // that of the second boot set.

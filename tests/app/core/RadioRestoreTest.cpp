@@ -62,7 +62,7 @@ struct Rig {
     }
 
     InProcessLink link;
-    RecordingView view;
+    WorkflowView view;
     ProgressTimer progress{link.pump, view};
     FakeExchange::Record record;
     sim::testing::TempDir backups;

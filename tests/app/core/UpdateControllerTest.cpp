@@ -46,7 +46,7 @@ struct ControllerRig {
     char* previous = nullptr;
     sim::testing::TempDir folder;
     InProcessLink link;
-    RecordingView view;
+    WorkflowView view;
     FakeSteps steps;
     FakeExchange::Record record;
     std::unique_ptr<UpdateController> controller;

@@ -23,9 +23,9 @@ struct Box {
     MessageIcon icon;
 };
 
-class RecordingView : public UpdaterView {
+class WorkflowView : public UpdaterView {
 public:
-    explicit RecordingView(bool console) : console_(console) {}
+    explicit WorkflowView(bool console) : console_(console) {}
     bool ConsoleMode() const override { return console_; }
     void SetStatus(const std::string& text) override { statuses.push_back(text); }
     void WriteConsole(const std::string& text) override { transcript += text; }
@@ -137,7 +137,8 @@ public:
         return connect;
     }
     void CloseLink() override { calls.push_back("close"); }
-    bool CheckBootVersion() override {
+    bool CheckBootVersion(bool& useBootTwo) override {
+        useBootTwo = bootTwo;
         calls.push_back("boot-version");
         return bootVersion;
     }
