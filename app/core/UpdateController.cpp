@@ -233,6 +233,28 @@ void UpdateController::RunManualUpdate(bool boot, bool bootSelected) {
     LeaveRunningState(extracted);
 }
 
+bool UpdateController::PrepareImages(bool boot, const char* failText) {
+    if (!steps_.ExtractEmbeddedFiles(boot, m_UseBootTwo, m_LoaderFileName, m_CodeFileName)) {
+        SetReturnCode(1);
+        if (view_.ConsoleMode()) {
+            view_.WriteConsole(failText);
+        } else {
+            view_.SetStatus(kIdle);
+        }
+        return false;
+    }
+    view_.Console("Done.");
+    SayStep(kCheckingTarget);
+    if (!steps_.CheckTargetRadio()) {
+        DeleteJoinedFiles();
+        SetReturnCode(1);
+        view_.Console(failText);
+        return false;
+    }
+    view_.Console("Done.\n");
+    return true;
+}
+
 void UpdateController::RunAutoBootUpdate() {
     const bool console = view_.ConsoleMode();
     EnterRunningState();
@@ -257,20 +279,9 @@ void UpdateController::RunAutoBootUpdate() {
         const bool upgrade =
             steps_.CheckBootVersionAuto(majorMismatch, commError, formMismatch, m_UseBootTwo);
         if (upgrade) {
-            if (!steps_.ExtractEmbeddedFiles(true, m_UseBootTwo, m_LoaderFileName,
-                                             m_CodeFileName)) {
-                fail("Error.");
+            if (!PrepareImages(true, "Error.")) {
                 break;
             }
-            view_.Console("Done.");
-            SayStep(kCheckingTarget);
-            if (!steps_.CheckTargetRadio()) {
-                DeleteJoinedFiles();
-                SetReturnCode(1);
-                view_.Console("Error.");
-                break;
-            }
-            view_.Console("Done.\n");
             const int result = RunDownload(true, false, console);
             view_.SetStatus(kIdle);
             DeleteJoinedFiles();
@@ -325,19 +336,9 @@ void UpdateController::RunAutoBootUpdate() {
             break;
         } else {
             m_UseBootTwo = false;
-            if (!steps_.ExtractEmbeddedFiles(false, false, m_LoaderFileName, m_CodeFileName)) {
-                fail("\nError.");
+            if (!PrepareImages(false, "\nError.")) {
                 break;
             }
-            view_.Console("Done.");
-            SayStep(kCheckingTarget);
-            if (!steps_.CheckTargetRadio()) {
-                DeleteJoinedFiles();
-                SetReturnCode(1);
-                view_.Console("\nError.");
-                break;
-            }
-            view_.Console("Done.\n");
         }
         // The application code, after the boot code was current or has been upgraded.
         const int result = RunDownload(false, false, console);

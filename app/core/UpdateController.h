@@ -85,6 +85,9 @@ private:
     // A progress step: "\n" + text + "..." on the console, the text on the status line.
     void SayStep(const std::string& text);
     void DeleteJoinedFiles();
+    // The automatic sequence's extraction and target check with their console texts; false
+    // after a failure, written as `failText`, with return code 1.
+    bool PrepareImages(bool boot, const char* failText);
     int RunDownload(bool boot, bool dsp, bool consoleProgress);
     void Stop();
 
