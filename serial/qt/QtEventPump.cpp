@@ -7,7 +7,7 @@
 
 #include <poll.h>
 
-#include "serial/MonotonicClock.h"
+#include "serial/posix/MonotonicClock.h"
 #include "serial/qt/QtTimer.h"
 
 namespace quillon {

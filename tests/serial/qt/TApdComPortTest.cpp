@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "serial/KVTWinExtSerialPort.h"
+#include "serial/posix/KVTWinExtSerialPort.h"
 #include "serial/qt/QtEventPump.h"
 #include "tests/serial/SerialTestUtil.h"
 #include "tests/serial/qt/QtTestApp.h"

@@ -191,11 +191,13 @@ TEST(InfoCommand, PortsThatDoNotOpenAndBadOptions) {
     TempDir dir;
     const ToolRun missing = RunTool({"info", "--port", "200"}, dir, dir.Path());
     EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_EQ(missing.err, "Unable to start communication: COM port error\n");
+    EXPECT_EQ(missing.err,
+              "Unable to start communication: COM port error\nCOM200: does not exist\n");
 
     const ToolRun noDevice = RunTool({"info", "--port", dir.Path() + "/nothing"}, dir);
     EXPECT_EQ(noDevice.exitCode, 1);
-    EXPECT_EQ(noDevice.err, "Unable to start communication: COM port error\n");
+    EXPECT_EQ(noDevice.err, "Unable to start communication: COM port error\n" + dir.Path() +
+                                "/nothing: does not exist\n");
 
     EXPECT_EQ(RunTool({"info", "--port", "0"}, dir).exitCode, 2);
     EXPECT_EQ(RunTool({"info", "--port", "COM3"}, dir).exitCode, 2);
