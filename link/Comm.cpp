@@ -107,8 +107,7 @@ bool CommSession::StartCommunication(const std::string& devicePath, int32_t baud
     }
     auto transport = std::make_unique<DeviceTransport>(pump_, std::move(link));
     transport->SetCancelFlag(cancel_);
-    const bool opened =
-        transport->Open(devicePath, BaudIndex(baudRate), flowControl, openFailure_);
+    const bool opened = transport->Open(devicePath, BaudIndex(baudRate), flowControl, openFailure_);
     transport_ = std::move(transport);
     if (!opened) {
         Trace("OPEN-FAILED", openFailure_.Describe());

@@ -18,7 +18,8 @@ bool DeviceTransport::Open(const std::string& devicePath, uint8_t baudIndex, boo
     failure = OpenFailure{};
     bool opened = false;
     try {
-        opened = link_.device && link_.openPort && link_.openPort(devicePath, baudIndex, flowControl);
+        opened =
+            link_.device && link_.openPort && link_.openPort(devicePath, baudIndex, flowControl);
     } catch (...) {
         opened = false;
     }

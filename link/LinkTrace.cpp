@@ -18,8 +18,8 @@ std::string LinkTrace::Hex(const uint8_t* bytes, int count) {
     return text;
 }
 
-void LinkTrace::Frame(TraceSink& sink, int64_t nowMs, const char* direction,
-                      const uint8_t* bytes, int count, const CommMessage& message) {
+void LinkTrace::Frame(TraceSink& sink, int64_t nowMs, const char* direction, const uint8_t* bytes,
+                      int count, const CommMessage& message) {
     std::string line = std::to_string(nowMs) + " " + direction + " " + Hex(bytes, count);
     if (message.Length >= 2) {
         line += " [" + Hex(message.Data, 2);

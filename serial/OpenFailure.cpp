@@ -28,9 +28,8 @@ std::string OpenFailure::Describe() const {
     }
     if (reason == Reason::PermissionDenied) {
         if (!group.empty()) {
-            text += " (the device belongs to group " + group +
-                    "; to join it: sudo usermod -aG " + group +
-                    " $USER, then log in again)";
+            text += " (the device belongs to group " + group + "; to join it: sudo usermod -aG " +
+                    group + " $USER, then log in again)";
         } else {
             text += " (ask for read and write access to the device)";
         }

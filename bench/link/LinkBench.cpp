@@ -11,8 +11,8 @@
 
 #include "link/Comm.h"
 #include "serial/posix/ComPortPath.h"
-#include "serial/posix/SerialDeviceFactory.h"
 #include "serial/posix/PollEventPump.h"
+#include "serial/posix/SerialDeviceFactory.h"
 #include "tests/serial/support/PtyPair.h"
 #include "tests/serial/support/TempComDir.h"
 

@@ -38,7 +38,8 @@ void AddPortsCommand(CLI::App& app, int& exitCode) {
     ports->footer(std::string("COM n is $") + ComPortPath::kDirVariable +
                   "/comN when that entry exists, else /dev/ttyS(n-1) for COM1-32,\n"
                   "/dev/ttyUSB(n-33) for COM33-96, /dev/ttyACM(n-97) for COM97-160.\n"
-                  "A port another program holds is marked \"in use\"; one this user may not open, \"no access\".");
+                  "A port another program holds is marked \"in use\"; one this user may not open, "
+                  "\"no access\".");
     ports->callback([&exitCode] { exitCode = RunPorts(); });
 }
 

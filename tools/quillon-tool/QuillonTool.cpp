@@ -35,8 +35,8 @@ int main(int argc, char** argv) {
                    throw CLI::ValidationError("--trace", error);
                }
            },
-           std::string("Append a protocol trace to FILE (as $") +
-               quillon::TraceFile::kVariable + "=FILE does)")
+           std::string("Append a protocol trace to FILE (as $") + quillon::TraceFile::kVariable +
+               "=FILE does)")
         ->option_text("FILE")
         ->trigger_on_parse();
     int exitCode = 0;

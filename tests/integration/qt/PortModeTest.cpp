@@ -7,9 +7,9 @@
 #include <string>
 
 #include "link/Comm.h"
+#include "link/RadioQueries.h"
 #include "serial/posix/ComPortPath.h"
 #include "serial/posix/SerialDeviceFactory.h"
-#include "link/RadioQueries.h"
 #include "serial/qt/QtEventPump.h"
 #include "serial/qt/TApdComPort.h"
 #include "tests/integration/RadioKindQuery.h"
@@ -163,7 +163,8 @@ TEST_F(PortModeTest, ProbeWithoutABoxHandsOverToPortMode) {
     // no box, close, reopen the same port through the component.
     StartRadio(With(kStuffedRadio, {"--kind", "mobile"}));
     std::string error;
-    ASSERT_TRUE(session.StartCommunication(ComPortPath::Resolve(radio->Com()), 19200, false, error)) << error;
+    ASSERT_TRUE(session.StartCommunication(ComPortPath::Resolve(radio->Com()), 19200, false, error))
+        << error;
     session.SetFraming(1);
     session.SetActive(true);
     session.SetTimeout(500);
@@ -187,14 +188,17 @@ TEST_F(PortModeTest, CloseReleasesThePortAndAHeldPortIsRefused) {
     std::string error;
     {
         CommSession other(pump, SerialDeviceFactory());
-        EXPECT_FALSE(other.StartCommunication(ComPortPath::Resolve(radio->Com()), 19200, false, error));
+        EXPECT_FALSE(
+            other.StartCommunication(ComPortPath::Resolve(radio->Com()), 19200, false, error));
     }
 
     session.Close();
     EXPECT_FALSE(port.Open());
     // Closed means released: device mode opens it now, and the other way round.
     CommSession deviceSession(pump, SerialDeviceFactory());
-    ASSERT_TRUE(deviceSession.StartCommunication(ComPortPath::Resolve(radio->Com()), 19200, false, error)) << error;
+    ASSERT_TRUE(
+        deviceSession.StartCommunication(ComPortPath::Resolve(radio->Com()), 19200, false, error))
+        << error;
     TApdComPort secondPort;
     secondPort.SetComNumber(radio->Com());
     secondPort.SetRS485Mode(true);
