@@ -233,7 +233,9 @@ int CommSession::Transmit(const CommMessage& message) {
     }
     const int count = static_cast<int>(bytes.size());
     if (trace_ != nullptr) {
-        LinkTrace::Frame(*trace_, pump_.NowMs(), "TX", bytes.data(), count, message);
+        // Unframed bytes (the interface-box probe) carry no message code to name.
+        LinkTrace::Frame(*trace_, pump_.NowMs(), "TX", bytes.data(), count,
+                         framing_ != 0 ? message : CommMessage{});
     }
     return transport_->Write(bytes.data(), count);
 }
