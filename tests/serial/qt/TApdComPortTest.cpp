@@ -223,6 +223,21 @@ TEST_F(TApdComPortTest, MissingOrHeldPortsRaiseInUseOrNotAvailable) {
     EXPECT_TRUE(port.Open());
 }
 
+TEST_F(TApdComPortTest, ADevicePathOpensWhateverTheComNumber) {
+    // The front end resolved the number; the component opens the path it was given and keeps
+    // the number for titles.
+    port.SetComNumber(230);  // no device of its own
+    port.SetDevicePath(pty.SlavePath());
+    EXPECT_EQ(OpenErrorCode(), 0);
+    EXPECT_TRUE(port.Open());
+    EXPECT_EQ(port.ComNumber(), 230);
+    port.SetOpen(false);
+
+    port.SetComNumber(kCom);  // a number that has a device does not win over a missing path
+    port.SetDevicePath(dir.Path() + "/gone");
+    EXPECT_EQ(OpenErrorCode(), EAPDException::kPortInUseOrMissing);
+}
+
 TEST(TApdComPortGone, ADeviceThatGoesAwayClosesThePort) {
     test::QtTestApp();
     TempComDir dir;
