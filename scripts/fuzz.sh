@@ -28,6 +28,7 @@ for target in "${targets[@]}"; do
     log=$(dirname "$binary")/$target.log
     result=ok
     "$binary" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+        -artifact_prefix="$(dirname "$binary")/" \
         "$corpus" >"$log" 2>&1 || { result="FAILED (see $log)"; status=1; }
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
     # The last status line (#N ... cov: C ft: F ...) holds the final coverage.
