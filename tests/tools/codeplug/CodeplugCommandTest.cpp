@@ -340,6 +340,58 @@ TEST_F(CodeplugCommand, WarnsWhenTheWrittenBytesFallShortOfTheImage) {
     EXPECT_NE(r.err.find("warning: "), std::string::npos) << r.err;
 }
 
+TEST_F(CodeplugCommand, UnknownCommandsAreNamed) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* named;
+    };
+    const Case cases[] = {{{"frobnicate"}, "unknown command 'frobnicate'"},
+                          {{"codeplug", "inspect", "x.cpl"}, "unknown command 'inspect'"},
+                          {{"codeplug", "convert", "--to"}, nullptr}};
+    for (const Case& c : cases) {
+        const ToolResult r = tool.Run(c.args);
+        EXPECT_EQ(r.exitCode, 2) << c.args[0];
+        if (c.named != nullptr) {
+            EXPECT_NE(r.err.find(c.named), std::string::npos) << r.err;
+        } else {
+            EXPECT_EQ(r.err.find("unknown command"), std::string::npos) << r.err;
+        }
+    }
+}
+
+TEST_F(CodeplugCommand, InfoRefusesAMalformedImageAndNotesAFileOfAnotherLength) {
+    const GeneratedImage image = MakeImage(kFormat510, 6);
+    std::vector<uint8_t> broken = BytesOf(image);
+    broken[0] = 0;  // no block marker
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        int exitCode;
+        const char* expected;  // in the output (exit 0) or the error (exit 2)
+    };
+    std::vector<uint8_t> shortFile = BytesOf(image);
+    shortFile.resize(shortFile.size() - 10);
+    std::vector<uint8_t> longFile = BytesOf(image);
+    longFile.resize(longFile.size() + 6);
+    const Case cases[] = {
+        {"malformed", broken, 2, "not a well-formed codeplug"},
+        {"random", std::vector<uint8_t>(300, 0xA7), 2, "not a well-formed codeplug"},
+        {"short", shortFile, 0, "the file ends 10 bytes before the total length"},
+        {"long", longFile, 0, "the file holds 6 bytes after the total length"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        tool.WriteFile("in.cpl", c.bytes);
+        const ToolResult r = tool.Run({"codeplug", "info", tool.Path("in.cpl")});
+        EXPECT_EQ(r.exitCode, c.exitCode);
+        const std::string& text = c.exitCode == 0 ? r.out : r.err;
+        EXPECT_NE(text.find(c.expected), std::string::npos) << text;
+        if (c.exitCode != 0) {
+            EXPECT_EQ(r.out.find("total length"), std::string::npos) << r.out;
+        }
+    }
+}
+
 TEST_F(CodeplugCommand, UsageErrorsExitWithTwo) {
     EXPECT_EQ(tool.Run({"codeplug"}).exitCode, 2);
     EXPECT_EQ(tool.Run({"codeplug", "convert", tool.Path("in.cpl"), tool.Path("o.cpl")}).exitCode,
