@@ -1,7 +1,8 @@
 // `quillon-tool codeplug ...`: offline work on codeplug files (check, info, convert,
-// verify511), doing to a file exactly what the codeplug restore does to an uploaded image.
+// verify511, sample), doing to a file exactly what the codeplug restore does to an uploaded image.
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "parms/CodeplugRestorePlan.h"
 #include "parms/KVTParmsFormat.h"
 #include "parms/KVTParmsFormatConvertBase.h"
+#include "parms/sample/CodeplugGenerator.h"
 #include "storage/CodeplugFile.h"
 #include "tools/quillon-tool/ToolCommand.h"
 
@@ -26,6 +28,7 @@ struct CodeplugOptions {
     std::string output;
     std::string target;
     bool hardKey = false;
+    uint32_t seed = 1;
 };
 
 std::string VersionText(uint8_t formatIndex) {
@@ -269,6 +272,47 @@ int RunVerify(const CodeplugOptions& options) {
     return plan.verified ? kExitOk : kExitFailed;
 }
 
+std::string Count(std::size_t n, const std::string& noun) {
+    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
+// Writes an example codeplug of the requested format: a generated 5.8, 5.9 or 5.10 image, or
+// for 5.11 a generated 5.10 image taken through the restore's conversion and verification.
+int RunSample(const CodeplugOptions& options) {
+    const uint8_t target = ParseTarget(options.target);
+    if (target == kUnknownFormat || target < kFormat58 || target > kFormat511) {
+        std::cerr << "error: unknown format '" << options.target
+                  << "'; samples are made in 5.8, 5.9, 5.10 and 5.11\n";
+        return kExitRefused;
+    }
+    sample::GeneratorOptions generatorOptions;
+    generatorOptions.formatIndex = std::min(target, kFormat510);
+    generatorOptions.size = sample::ImageSize::Small;
+    const sample::GeneratedImage generated =
+        sample::CodeplugGenerator(options.seed).Generate(generatorOptions);
+
+    CodeplugFile file;
+    std::copy(generated.words.begin(), generated.words.end(), file.Image().begin());
+    std::size_t bytes = 2u * generated.totalLength;
+    if (target == kFormat511) {
+        const CodeplugRestoreResult plan =
+            CodeplugRestorePlan().Run(file.Image(), bytes, kFormat511, options.hardKey);
+        if (!plan.Ok() || !plan.verified) {
+            std::cerr << "error: the sample did not convert to 5.11: " << plan.reason << "\n";
+            return kExitFailed;
+        }
+        bytes = plan.downloadBytes;
+    }
+    if (!WriteOutput(options, file, bytes)) {
+        return kExitRefused;
+    }
+    std::cout << "wrote " << bytes << " bytes to " << options.output << ": a "
+              << VersionText(target) << " codeplug with "
+              << Count(generated.systemKinds.size(), "system") << " and "
+              << Count(generated.groupCount, "group") << " (seed " << options.seed << ")\n";
+    return kExitOk;
+}
+
 void AddCodeplugCommand(CLI::App& app, int& exitCode) {
     CLI::App* codeplug =
         app.add_subcommand("codeplug", "Check, inspect, convert and verify codeplug files offline");
@@ -303,6 +347,15 @@ void AddCodeplugCommand(CLI::App& app, int& exitCode) {
     verify->add_option("IN", options->input, "5.11 codeplug file")->required();
     verify->add_option("OUT", options->output, "where to write the result")->required();
     verify->callback([options, &exitCode] { exitCode = RunVerify(*options); });
+
+    CLI::App* sample = codeplug->add_subcommand(
+        "sample", "Write a well-formed example codeplug to try the other commands on");
+    sample->add_option("--format", options->target, "format: 5.8, 5.9, 5.10 or 5.11")->required();
+    sample->add_option("--seed", options->seed, "another seed gives another example (default 1)");
+    sample->add_flag("--hard-key", options->hardKey,
+                     "a 5.11 sample made for a radio with a hard key");
+    sample->add_option("OUT", options->output, "where to write the example")->required();
+    sample->callback([options, &exitCode] { exitCode = RunSample(*options); });
 }
 
 [[maybe_unused]] const bool kRegistered = RegisterToolCommand(AddCodeplugCommand);

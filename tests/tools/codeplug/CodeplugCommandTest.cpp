@@ -392,6 +392,48 @@ TEST_F(CodeplugCommand, InfoRefusesAMalformedImageAndNotesAFileOfAnotherLength) 
     }
 }
 
+TEST_F(CodeplugCommand, SamplesOfEveryFormatPassCheckConvertAndVerify) {
+    for (const std::string format : {"5.8", "5.9", "5.10", "5.11"}) {
+        SCOPED_TRACE(format);
+        const ToolResult made =
+            tool.Run({"codeplug", "sample", "--format", format, "--seed", "5", tool.Path("s.cpl")});
+        ASSERT_EQ(made.exitCode, 0) << made.err;
+        const std::vector<uint8_t> bytes = tool.ReadFile("s.cpl");
+        EXPECT_EQ(2u * testkit::FromRadioBytes(bytes)[4], bytes.size());
+
+        const ToolResult check = tool.Run({"codeplug", "check", tool.Path("s.cpl")});
+        EXPECT_EQ(check.exitCode, 0) << check.err;
+        EXPECT_NE(check.out.find("format " + format + ","), std::string::npos) << check.out;
+        const ToolResult info = tool.Run({"codeplug", "info", tool.Path("s.cpl")});
+        EXPECT_EQ(info.exitCode, 0) << info.err;
+        EXPECT_EQ(info.out.find("note:"), std::string::npos) << info.out;
+        const ToolResult convert = tool.Run(
+            {"codeplug", "convert", "--to", "5.11", tool.Path("s.cpl"), tool.Path("c.cpl")});
+        EXPECT_EQ(convert.exitCode, 0) << convert.err;
+        EXPECT_EQ(
+            tool.Run({"codeplug", "verify511", tool.Path("c.cpl"), tool.Path("v.cpl")}).exitCode,
+            0);
+
+        // The same seed gives the same example, another seed another one.
+        ASSERT_EQ(tool.Run({"codeplug", "sample", "--format", format, "--seed", "5",
+                            tool.Path("again.cpl")})
+                      .exitCode,
+                  0);
+        EXPECT_EQ(tool.ReadFile("again.cpl"), bytes);
+        ASSERT_EQ(tool.Run({"codeplug", "sample", "--format", format, "--seed", "6",
+                            tool.Path("other.cpl")})
+                      .exitCode,
+                  0);
+        EXPECT_NE(tool.ReadFile("other.cpl"), bytes);
+    }
+    for (const char* bad : {"5.7", "6.0", "five"}) {
+        const ToolResult r =
+            tool.Run({"codeplug", "sample", "--format", bad, tool.Path("bad.cpl")});
+        EXPECT_EQ(r.exitCode, 2) << bad;
+        EXPECT_FALSE(tool.Exists("bad.cpl"));
+    }
+}
+
 TEST_F(CodeplugCommand, UsageErrorsExitWithTwo) {
     EXPECT_EQ(tool.Run({"codeplug"}).exitCode, 2);
     EXPECT_EQ(tool.Run({"codeplug", "convert", tool.Path("in.cpl"), tool.Path("o.cpl")}).exitCode,
