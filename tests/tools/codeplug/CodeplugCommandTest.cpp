@@ -1,6 +1,7 @@
 // quillon-tool codeplug check / info / convert / verify511, run as a technician runs them.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <memory>
 #include <string>
@@ -432,6 +433,30 @@ TEST_F(CodeplugCommand, SamplesOfEveryFormatPassCheckConvertAndVerify) {
         EXPECT_EQ(r.exitCode, 2) << bad;
         EXPECT_FALSE(tool.Exists("bad.cpl"));
     }
+}
+
+TEST_F(CodeplugCommand, OutputOtherThanARegularFileIsRefused) {
+    tool.WriteFile("in.cpl", BytesOf(MakeImage(kFormat59)));
+    ASSERT_EQ(::mkfifo(tool.Path("fifo").c_str(), 0644), 0);
+    ASSERT_EQ(::mkdir(tool.Path("folder").c_str(), 0755), 0);
+    for (const char* name : {"fifo", "folder"}) {
+        SCOPED_TRACE(name);
+        for (const char* command : {"convert", "sample"}) {
+            const std::vector<std::string> args =
+                std::string(command) == "convert"
+                    ? std::vector<std::string>{"codeplug", "convert",           "--to",
+                                               "5.10",     tool.Path("in.cpl"), tool.Path(name)}
+                    : std::vector<std::string>{"codeplug", "sample", "--format", "5.8",
+                                               tool.Path(name)};
+            const ToolResult r = tool.Run(args);
+            EXPECT_EQ(r.exitCode, 2) << command;
+            EXPECT_NE(r.err.find("only to a regular file"), std::string::npos) << r.err;
+        }
+    }
+    struct stat st {};
+    ASSERT_EQ(::lstat(tool.Path("fifo").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(tool.List(), (std::vector<std::string>{"fifo", "folder", "in.cpl"}));
 }
 
 TEST_F(CodeplugCommand, UsageErrorsExitWithTwo) {
