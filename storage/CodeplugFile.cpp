@@ -41,7 +41,7 @@ bool ResolveLinks(const std::string& path, std::string& target, std::string& err
         }
         std::vector<char> link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1);
         const ssize_t n = ::readlink(target.c_str(), link.data(), link.size());
-        if (n < 0 || static_cast<std::size_t>(n) >= link.size()) {
+        if (n <= 0 || static_cast<std::size_t>(n) >= link.size()) {
             error = SystemError("cannot follow the link", target);
             return false;
         }
