@@ -154,6 +154,15 @@ int RadioRestore::RestoreCodeplug(bool hardKey) {
 
     auto image = std::make_unique<CodeplugImage>();
     BytesToImage(buffer.data(), *image);
+    // An upload that ended before the image's own length would be written back without its
+    // end: the radio would lose what was never read.
+    const std::size_t ownLength = 2u * KVTParmsFormat::TotalLength(*image);
+    if (static_cast<std::size_t>(uploaded) < ownLength) {
+        view_.Console("\nThe codeplug read from the radio ends after " + std::to_string(uploaded) +
+                      " of its " + std::to_string(ownLength) +
+                      " bytes; nothing was written back.\n");
+        return kRestoreUploadFailed;
+    }
     const CodeplugRestoreResult plan =
         CodeplugRestorePlan().Run(*image, static_cast<std::size_t>(uploaded), target, hardKey);
     switch (plan.refusal) {

@@ -248,6 +248,15 @@ TEST(RadioRestore, WritesBackOnlyASoundConversion) {
     }
 }
 
+TEST(RadioRestore, AnUploadShorterThanTheImageWritesNothing) {
+    Rig rig(sim::RadioConfig{});
+    rig.record.image = RadioBytes(k59);
+    rig.record.image.resize(rig.record.image.size() - 16);  // the end of the trailer is missing
+    EXPECT_EQ(rig.restore.RestoreCodeplug(false), kRestoreUploadFailed);
+    EXPECT_EQ(rig.record.downloads, 0);
+    EXPECT_NE(rig.view.transcript.find("nothing was written back"), std::string::npos);
+}
+
 TEST(RadioRestore, AnOlderTargetFormatWarnsAndWritesNothing) {
     for (bool console : {true, false}) {
         sim::RadioConfig config;
