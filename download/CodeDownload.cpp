@@ -102,7 +102,7 @@ EraseWait EraseWaitFor(uint8_t radioType, bool bootCode) {
 }
 
 int SendImage(const DownloadContext& context, std::istream& image, ImageKind kind,
-              bool consoleProgress, std::string* progressText) {
+              bool consoleProgress, std::string* progressText, const ImageOptions& options) {
     CommSession& link = context.link;
     const int64_t maximum = StreamSize(image) / 4 + 64;
     context.report.BeginStep(kind == ImageKind::kLoader ? "loader" : "code", maximum);
@@ -121,7 +121,8 @@ int SendImage(const DownloadContext& context, std::istream& image, ImageKind kin
         link.SetActive(true);
         link.ReceiveReply(ack, 2, negative, 2, which);
         status = context.Cancelled() ? kReplyWaitEnded : link.ReplyStatus();
-    } while (status == 1 && which == 1 && link.PortMode() && link.Active());
+    } while (options.askAgainWhenRefused && status == 1 && which == 1 && link.PortMode() &&
+             link.Active());
     if (status != 1) {
         context.report.Status(DownloadResultText(status));
         return status;
@@ -135,7 +136,7 @@ int SendImage(const DownloadContext& context, std::istream& image, ImageKind kin
     BlockSender sender(context, BlockSender::Style::kCode);
     sender.Start(maximum, text, consoleProgress);
 
-    SRecordReader reader(image, SRecordReader::Mode::kNormal);
+    SRecordReader reader(image, options.mode);
     SRecordReader::Record record;
     bool pending = false;  // a data byte waiting for its partner (records of odd length)
     uint8_t pendingByte = 0;

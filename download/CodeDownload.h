@@ -5,6 +5,7 @@
 
 #include "download/DownloadContext.h"
 #include "download/DownloadResult.h"
+#include "download/SRecordReader.h"
 #include "link/Comm.h"
 #include "serial/CancelFlag.h"
 #include "serial/EventPump.h"
@@ -33,9 +34,16 @@ int DownloadCode(const DownloadContext& context, std::istream& loader, std::istr
 
 // One image through the start handshake, the blocks and the end of image. `isCode` selects the
 // texts and the return to 19200 bit/s afterwards. Used by DownloadCode; exposed for the tools.
+// The loader before a DSP download is read the fixed S3 way and a refused start is not asked
+// again.
 enum class ImageKind { kLoader, kApplication, kBoot };
+struct ImageOptions {
+    SRecordReader::Mode mode = SRecordReader::Mode::kNormal;
+    bool askAgainWhenRefused = true;  // port mode: a negative reply to the start sends it again
+};
 int SendImage(const DownloadContext& context, std::istream& image, ImageKind kind,
-              bool consoleProgress, std::string* progressText = nullptr);
+              bool consoleProgress, std::string* progressText = nullptr,
+              const ImageOptions& options = {});
 
 // The erase wait in ticks of 55 ms and its status text ("" when the status stays) for a radio.
 struct EraseWait {
