@@ -192,9 +192,12 @@ public:
         barShown_ = true;
     }
     void Status(const std::string& text) override {
+        lastStatus_ = text;
         EndBar();
         std::cout << text << "\n" << std::flush;
     }
+
+    const std::string& LastStatus() const { return lastStatus_; }
 
 private:
     void EndBar() {
@@ -212,6 +215,7 @@ private:
     int64_t startMs_ = 0;
     int64_t lastDrawMs_ = -1;
     bool barShown_ = false;
+    std::string lastStatus_;
 };
 
 int RunDownload(const DownloadOptions& options) {
@@ -261,7 +265,12 @@ int RunDownload(const DownloadOptions& options) {
     }
     session.Close();
     if (result != kDownloadOk) {
-        std::cerr << (options.dsp.empty() ? DownloadResultText(result) : DspResultText(result))
+        // The status line says most (the address of a verify failure, a file problem).
+        const std::string text =
+            options.dsp.empty() ? DownloadResultText(result) : DspResultText(result);
+        std::cerr << (result == kDownloadWrongProcessor || report.LastStatus().empty()
+                          ? text
+                          : report.LastStatus())
                   << "\n";
         return kExitFailed;
     }
