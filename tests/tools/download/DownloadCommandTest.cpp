@@ -114,4 +114,40 @@ TEST(DownloadCommand, SendsLoaderAndCodeToTheVirtualRadio) {
     }
 }
 
+TEST(DownloadCommand, SendsADspProgramPageByPage) {
+    TempDir dir;
+    // A COFF file with one section of 100 words at word 8 of page 2.
+    const Bytes data = Pattern(200);
+    Bytes coff(22 + 40, 0);
+    coff[2] = 1;
+    coff[22 + 12] = 8;
+    coff[22 + 16] = 100;
+    coff[22 + 20] = static_cast<uint8_t>(coff.size());
+    coff[22 + 39] = 2;
+    coff.insert(coff.end(), data.begin(), data.end());
+    std::ofstream(dir.Path() + "/dsp.out", std::ios::binary)
+        .write(reinterpret_cast<const char*>(coff.data()),
+               static_cast<std::streamsize>(coff.size()));
+    std::ofstream(dir.Path() + "/loader.srec")
+        << "S00600004844521B\nS3150000000000112233445566778899"
+           "AABBCCDDEEFF00\nS9030000FC\n";
+    const std::string stored = dir.Path() + "/pages.bin";
+    SimProcess radio({"--dsp-out", stored, "--exit-after", "30"});
+    const std::string path = radio.FirstLine();
+    ASSERT_FALSE(path.empty()) << radio.ErrorText();
+    const Outcome outcome = RunTool(dir, "--port " + path + " --loader " + dir.Path() +
+                                             "/loader.srec --dsp " + dir.Path() + "/dsp.out");
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+    EXPECT_NE(outcome.out.find("Downloading page 1 of 1 from input DSP file ...\n"),
+              std::string::npos)
+        << outcome.out;
+    Bytes expected(16, 0);
+    expected.insert(expected.end(), data.begin(), data.end());
+    expected.resize(256, 0xFF);
+    EXPECT_EQ(ReadFile(stored), std::string(expected.begin(), expected.end()));
+    // The page files are gone from the program's folder.
+    EXPECT_FALSE(std::ifstream(QUILLON_BINARY_DIR "/tools/Page2").good());
+    radio.Stop(SIGTERM);
+}
+
 }  // namespace
