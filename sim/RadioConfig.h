@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "sim/DownloadConfig.h"
 #include "sim/FaultRule.h"
 #include "sim/RestartPlan.h"
 
@@ -27,6 +28,7 @@ struct RadioConfig {
     std::array<uint8_t, 4> boxData{0x00, 0x01, 0x00, 0x00};
     std::vector<FaultRule> faults;
     RestartPlan restart;  // what happens after new code has been written
+    DownloadConfig download;
 
     bool HardKey() const { return (radioInfo[0] & kHardKeyBit) != 0; }
     void SetHardKey(bool on) {

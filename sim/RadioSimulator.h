@@ -2,10 +2,12 @@
 
 #include <climits>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "sim/DownloadResponder.h"
 #include "sim/FaultPlan.h"
 #include "sim/FrameLog.h"
 #include "sim/LinkControlResponder.h"
@@ -54,6 +56,11 @@ public:
     // When the next own message falls due (`nowMs` when the first Tick is still to come);
     // kNoMessage for none.
     int64_t NextOwnMessageMs(int64_t nowMs) const;
+    // The clock (milliseconds) the radio times its flash erase with; without one it reads 0.
+    void SetClock(std::function<int64_t()> nowMs) { clock_ = std::move(nowMs); }
+    const DownloadResponder& Download() const { return download_; }
+    // True once a fault has dropped the line.
+    bool LineDropped() const { return lineDropped_; }
 
 private:
     void React(const Request& request, std::vector<OutputStep>& steps);
@@ -63,7 +70,10 @@ private:
     FrameLog& log_;
     QueryResponder queries_;
     LinkControlResponder linkControl_;
+    std::function<int64_t()> clock_;
+    DownloadResponder download_;
     MessageDispatcher dispatcher_;
+    bool lineDropped_ = false;
     FaultPlan faults_;
     RadioFramer framer_;
     uint32_t noiseState_ = 0x2545F491;

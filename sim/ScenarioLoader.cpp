@@ -120,6 +120,14 @@ int ReadMilliseconds(const Json& value, const std::string& key) {
     return static_cast<int>(number);
 }
 
+int ReadCount(const Json& value, const std::string& key, long long limit) {
+    const long long number = ReadInteger(value, key);
+    if (number < -1 || number > limit) {
+        Fail(key, "a whole number from -1 to " + std::to_string(limit));
+    }
+    return static_cast<int>(number);
+}
+
 RestartPlan ReadRestart(const Json& value, RestartPlan plan) {
     if (!value.is_object()) {
         Fail("restart", "an object");
@@ -149,6 +157,47 @@ RestartPlan ReadRestart(const Json& value, RestartPlan plan) {
         }
     }
     return plan;
+}
+
+std::string ReadText(const Json& value, const std::string& key) {
+    if (!value.is_string()) {
+        Fail(key, "a text");
+    }
+    return value.get<std::string>();
+}
+
+void ReadDownload(const Json& value, DownloadConfig& download) {
+    if (!value.is_object()) {
+        Fail("download", "an object");
+    }
+    for (const auto& [name, item] : value.items()) {
+        const std::string key = "download." + name;
+        if (name == "processor") {
+            download.processorCode = static_cast<uint8_t>(ReadCount(item, key, 255));
+        } else if (name == "erase_ms") {
+            download.eraseMs = ReadCount(item, key, 600000);
+        } else if (name == "start_negatives") {
+            download.startNegatives = ReadCount(item, key, 1000000);
+        } else if (name == "bad_sums") {
+            download.badSums = ReadCount(item, key, 1000000);
+        } else if (name == "verify_fail_at") {
+            const long long at = ReadInteger(item, key);
+            if (at < 0 || at > 0xFFFFFFFFLL) {
+                Fail(key, "a byte address from 0 to 4294967295");
+            }
+            download.verifyFailAt = static_cast<uint32_t>(at);
+        } else if (name == "silent_from_block") {
+            download.silentFromBlock = ReadCount(item, key, 100000000);
+        } else if (name == "drop_line_at_block") {
+            download.dropLineAtBlock = ReadCount(item, key, 100000000);
+        } else if (name == "code_out") {
+            download.codeOutPath = ReadText(item, key);
+        } else if (name == "dsp_out") {
+            download.dspOutPath = ReadText(item, key);
+        } else {
+            throw ScenarioError("unknown key '" + key + "'");
+        }
+    }
 }
 
 void Apply(const Json& root, RadioConfig& config) {
@@ -195,6 +244,8 @@ void Apply(const Json& root, RadioConfig& config) {
             config.boxData = ReadHex<4>(value, key);
         } else if (key == "restart") {
             config.restart = ReadRestart(value, config.restart);
+        } else if (key == "download") {
+            ReadDownload(value, config.download);
         } else if (key == "faults") {
             if (!value.is_array()) {
                 Fail(key, "a list of fault objects");

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <sstream>
 #include <system_error>
+#include <type_traits>
 #include <vector>
 
 #include "sim/ScenarioLoader.h"
@@ -56,6 +57,10 @@ std::optional<int> ParseSimCommandLine(int argc, const char* const* argv, SimOpt
     bool box = false;
     bool hardKey = false;
     std::vector<std::string> faults;
+    DownloadConfig& download = options.config.download;
+    std::optional<int> processor, eraseMs, startNegatives, badSums, silentFrom, dropAt;
+    std::optional<uint32_t> verifyAt;
+    std::optional<std::string> codeOut, dspOut;
     if (const char* envDir = std::getenv("QUILLON_COM_DIR")) {
         options.comDir = envDir;
     }
@@ -87,6 +92,22 @@ std::optional<int> ParseSimCommandLine(int argc, const char* const* argv, SimOpt
     app.add_option("--fault", faults,
                    "CODE:ITEM[,ITEM...]; CODE * or 04 or 042D; ITEM silent, 0420, noise=N, "
                    "bad-checksum, wrong-h2, delay=MS, times=N (repeatable)");
+
+    app.add_option("--processor", processor, "Processor code the loader reports (4 or 8)")
+        ->check(CLI::Range(0, 255));
+    app.add_option("--erase-ms", eraseMs, "How long the flash erase after the loader takes")
+        ->check(CLI::Range(0, 600000));
+    app.add_option("--code-out", codeOut, "Write the received code stream to this file");
+    app.add_option("--dsp-out", dspOut, "Write the received DSP pages to this file");
+    app.add_option("--start-negatives", startNegatives, "Answer this many image starts with 02 0A")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--bad-sums", badSums, "Report this many pair sums wrong")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--verify-fail-at", verifyAt, "Fail the verify of the pair holding this byte");
+    app.add_option("--silent-from-block", silentFrom, "No answer to data blocks from this one on")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--drop-line-at-block", dropAt, "The line goes dead at this data block")
+        ->check(CLI::NonNegativeNumber);
 
     try {
         app.parse(argc, argv);
@@ -121,6 +142,22 @@ std::optional<int> ParseSimCommandLine(int argc, const char* const* argv, SimOpt
             config.box = box;
         }
         OverrideHex(boxData, "--box-data", config.boxData);
+        auto override = [](const auto& value, auto& field) {
+            if (value) {
+                field = static_cast<std::remove_reference_t<decltype(field)>>(*value);
+            }
+        };
+        override(processor, download.processorCode);
+        override(eraseMs, download.eraseMs);
+        override(startNegatives, download.startNegatives);
+        override(badSums, download.badSums);
+        override(silentFrom, download.silentFromBlock);
+        override(dropAt, download.dropLineAtBlock);
+        override(codeOut, download.codeOutPath);
+        override(dspOut, download.dspOutPath);
+        if (verifyAt) {
+            download.verifyFailAt = *verifyAt;
+        }
         for (const std::string& fault : faults) {
             config.faults.push_back(ParseFaultText(fault));
         }
