@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/CodeplugResponder.h"
 #include "sim/FaultPlan.h"
 #include "sim/FrameLog.h"
 #include "sim/LinkControlResponder.h"
@@ -39,6 +40,7 @@ public:
     }
 
     const RadioConfig& Config() const { return config_; }
+    CodeplugResponder& Codeplug() { return codeplug_; }
 
 private:
     void React(const Request& request, std::vector<OutputStep>& steps);
@@ -48,6 +50,7 @@ private:
     FrameLog& log_;
     QueryResponder queries_;
     LinkControlResponder linkControl_;
+    CodeplugResponder codeplug_;
     MessageDispatcher dispatcher_;
     FaultPlan faults_;
     RadioFramer framer_;

@@ -54,6 +54,9 @@ std::optional<int> ParseSimCommandLine(int argc, const char* const* argv, SimOpt
     bool box = false;
     bool hardKey = false;
     std::vector<std::string> faults;
+    std::optional<std::string> codeplug, codeplugOut, codeplugPassword;
+    std::optional<int> badChecksumPair, silentBlock;
+    bool restartNotice = false;
     if (const char* envDir = std::getenv("QUILLON_COM_DIR")) {
         options.comDir = envDir;
     }
@@ -85,6 +88,20 @@ std::optional<int> ParseSimCommandLine(int argc, const char* const* argv, SimOpt
     app.add_option("--fault", faults,
                    "CODE:ITEM[,ITEM...]; CODE * or 04 or 042D; ITEM silent, 0420, noise=N, "
                    "bad-checksum, wrong-h2, delay=MS, times=N (repeatable)");
+
+    app.add_option("--codeplug", codeplug,
+                   "Codeplug the radio holds: bytes as sent, words high byte first");
+    app.add_option("--codeplug-out", codeplugOut, "Store each downloaded codeplug in FILE");
+    app.add_option("--codeplug-password", codeplugPassword,
+                   "Ask for this codeplug password (up to 8 digits)");
+    CLI::Option* noticeFlag = app.add_flag("--codeplug-0725", restartNotice,
+                                           "Send 07 25 before answering a codeplug start message");
+    app.add_option("--codeplug-bad-checksum", badChecksumPair,
+                   "Ask a wrong checksum for download pair N (from 0)")
+        ->check(CLI::Range(0, 255));
+    app.add_option("--codeplug-silent-block", silentBlock,
+                   "Never send or ask for codeplug block N (from 0)")
+        ->check(CLI::Range(0, 511));
 
     try {
         app.parse(argc, argv);
@@ -119,6 +136,25 @@ std::optional<int> ParseSimCommandLine(int argc, const char* const* argv, SimOpt
             config.box = box;
         }
         OverrideHex(boxData, "--box-data", config.boxData);
+        if (codeplug) {
+            config.codeplug.imagePath = *codeplug;
+        }
+        if (codeplugOut) {
+            config.codeplug.outPath = *codeplugOut;
+        }
+        if (codeplugPassword) {
+            config.codeplug.password = CheckPassword(*codeplugPassword, "--codeplug-password");
+        }
+        if (noticeFlag->count() > 0) {
+            config.codeplug.restartNotice = restartNotice;
+        }
+        if (badChecksumPair) {
+            config.codeplug.badChecksumPair = *badChecksumPair;
+        }
+        if (silentBlock) {
+            config.codeplug.silentBlock = *silentBlock;
+        }
+        LoadCodeplugImage(config.codeplug);
         for (const std::string& fault : faults) {
             config.faults.push_back(ParseFaultText(fault));
         }
