@@ -11,6 +11,7 @@
 #include "parms/KVTParmsFormat.h"
 #include "parms/KVTParmsFormatConvertBase.h"
 #include "tools/quillon-tool/CodeplugFile.h"
+#include "tools/quillon-tool/CodeplugTransferCommand.h"
 #include "tools/quillon-tool/ToolCommand.h"
 
 namespace quillon::tool {
@@ -277,12 +278,16 @@ int RunVerify(const CodeplugOptions& options) {
 
 void AddCodeplugCommand(CLI::App& app, int& exitCode) {
     CLI::App* codeplug =
-        app.add_subcommand("codeplug", "Check, inspect, convert and verify codeplug files offline");
+        app.add_subcommand("codeplug",
+                           "Check, inspect, convert and verify codeplug files; read "
+                           "and write a radio's codeplug");
     codeplug->require_subcommand(1);
     codeplug->footer(
         "Files hold the bytes as the radio sends them (each word high byte first), at most "
         "65536 bytes.\nExit codes: 0 success; 1 the image failed the check or the 5.11 "
-        "verification;\n2 refused (unreadable file, malformed image, impossible conversion).");
+        "verification;\n2 refused (unreadable file, malformed image, impossible conversion, format "
+        "mismatch).\n"
+        "read/write: 1 when the radio did not answer, refused access or the transfer failed.");
     auto options = std::make_shared<CodeplugOptions>();
 
     CLI::App* check = codeplug->add_subcommand("check", "Check the structure of a codeplug file");
@@ -309,6 +314,8 @@ void AddCodeplugCommand(CLI::App& app, int& exitCode) {
     verify->add_option("IN", options->input, "5.11 codeplug file")->required();
     verify->add_option("OUT", options->output, "where to write the result")->required();
     verify->callback([options, &exitCode] { exitCode = RunVerify(*options); });
+
+    AddCodeplugTransferCommands(*codeplug, exitCode);
 }
 
 [[maybe_unused]] const bool kRegistered = RegisterToolCommand(AddCodeplugCommand);
