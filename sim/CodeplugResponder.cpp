@@ -3,29 +3,20 @@
 #include <cstdio>
 #include <fstream>
 
+#include "transfer/BlockScrambler.h"
+#include "transfer/CodeplugMessages.h"
 #include "transfer/Des.h"
 
 namespace quillon::sim {
 
+using namespace codeplug;
+
 namespace {
 
-constexpr uint8_t kFamily = 0x03;
-constexpr uint8_t kStartDownload = 0x00;
-constexpr uint8_t kDataBlock = 0x02;
-constexpr uint8_t kChecksumQuestion = 0x03;
-constexpr uint8_t kEnd = 0x04;
-constexpr uint8_t kChecksumGood = 0x05;
-constexpr uint8_t kChecksumBad = 0x06;
-constexpr uint8_t kStartUpload = 0x07;
-constexpr uint8_t kNextBlock = 0x08;
-constexpr uint8_t kPasswordWanted = 0x0B;
-constexpr uint8_t kPassword = 0x0C;
-constexpr uint8_t kGranted = 0x0D;
 constexpr uint8_t kErasedByte = 0xFF;
 constexpr int kMaxBlocks = CodeplugResponder::kMemoryBytes / CodeplugResponder::kBlockBytes;
 
 const Bytes kRestartNotice{0x07, 0x25};
-const std::array<uint8_t, 8> kScrambleKey{'Q', '%', 'Q', '%', 'Q', '%', 'Q', '%'};
 
 Bytes Code(uint8_t code2) {
     return Bytes{kFamily, code2};
@@ -126,7 +117,7 @@ void CodeplugResponder::Start(bool upload, Reaction& reaction) {
 }
 
 void CodeplugResponder::Grant(Reaction& reaction) {
-    reaction.replies.push_back(Code(kGranted));
+    reaction.replies.push_back(Code(kAccessGranted));
     if (mode_ == Mode::UploadPassword) {
         mode_ = Mode::Uploading;
         SendBlock(reaction);
@@ -166,7 +157,7 @@ void CodeplugResponder::AskNext(Reaction& reaction) {
 }
 
 uint8_t CodeplugResponder::NextKeyByte() {
-    static const Des des(kScrambleKey);
+    static const Des des(BlockScrambler::kKey);
     const auto key = static_cast<uint8_t>(des.Encrypt(feedback_) >> 56);
     feedback_ = (feedback_ << 8) | key;
     return key;

@@ -5,20 +5,14 @@
 #include "link/Comm.h"
 #include "serial/ProgressReport.h"
 #include "transfer/BlockScrambler.h"
+#include "transfer/CodeplugMessages.h"
 
 namespace quillon {
 
+using namespace codeplug;
+
 namespace {
 
-constexpr uint8_t kFamily = 0x03;
-constexpr uint8_t kStartDownload = 0x00;
-constexpr uint8_t kDataBlock = 0x02;
-constexpr uint8_t kChecksumQuestion = 0x03;
-constexpr uint8_t kEnd = 0x04;
-constexpr uint8_t kChecksumGood = 0x05;
-constexpr uint8_t kChecksumBad = 0x06;
-constexpr uint8_t kStartUpload = 0x07;
-constexpr uint8_t kNextBlock = 0x08;
 constexpr uint8_t kFiller = 0x20;
 constexpr int kCodeBytes = 2;
 

@@ -1,19 +1,14 @@
 #include "transfer/KVTTransferParmsPassChecker.h"
 
 #include "link/Comm.h"
+#include "transfer/CodeplugMessages.h"
 
 namespace quillon {
 
+using namespace codeplug;
+
 namespace {
 
-constexpr uint8_t kTransferFamily = 0x03;
-constexpr uint8_t kPasswordWanted = 0x0B;
-constexpr uint8_t kPassword = 0x0C;
-constexpr uint8_t kAccessGranted = 0x0D;
-constexpr uint8_t kAccessGrantedToo = 0x0E;
-constexpr uint8_t kEnd = 0x04;
-constexpr uint8_t kStatusFamily = 0x07;
-constexpr uint8_t kRestarted = 0x25;
 constexpr size_t kPasswordLookChars = 12;
 constexpr int kPasswordDigits = 8;
 
@@ -60,21 +55,21 @@ int KVTTransferParmsPassChecker::Check() {
             linkFailed = true;
             break;
         }
-        if (Is(message, kTransferFamily, kPasswordWanted)) {
+        if (Is(message, kFamily, kPasswordWanted)) {
             std::string password;
             if (attempts >= kMaxAttempts || !PasswordPrompt(password)) {
                 break;
             }
             const std::array<uint8_t, 4> packed = PackPassword(password);
-            result = link->SendCode2(kTransferFamily, kPassword, packed.data(),
-                                     static_cast<int>(packed.size()));
+            result =
+                link->SendCode2(kFamily, kPassword, packed.data(), static_cast<int>(packed.size()));
             if (result <= 0) {
                 linkFailed = true;
                 break;
             }
             ++attempts;
-        } else if (Is(message, kTransferFamily, kAccessGranted) ||
-                   Is(message, kTransferFamily, kAccessGrantedToo)) {
+        } else if (Is(message, kFamily, kAccessGranted) ||
+                   Is(message, kFamily, kAccessGrantedToo)) {
             granted = true;
             result = kGranted;
         } else if (Is(message, kStatusFamily, kRestarted)) {
@@ -86,7 +81,7 @@ int KVTTransferParmsPassChecker::Check() {
     if (granted) {
         return kGranted;
     }
-    link->SendCode2(kTransferFamily, kEnd, nullptr, 0);
+    link->SendCode2(kFamily, kEnd, nullptr, 0);
     return linkFailed ? kLinkFailed : kNotGranted;
 }
 

@@ -11,6 +11,7 @@
 #include "parms/KVTParmsFormat.h"
 #include "parms/KVTParmsFormatConvertBase.h"
 #include "tools/quillon-tool/CodeplugFile.h"
+#include "tools/quillon-tool/CodeplugFormatText.h"
 #include "tools/quillon-tool/CodeplugTransferCommand.h"
 #include "tools/quillon-tool/ToolCommand.h"
 
@@ -27,21 +28,6 @@ struct CodeplugOptions {
     std::string target;
     bool hardKey = false;
 };
-
-std::string VersionText(uint8_t formatIndex) {
-    const FormatVersion v = KVTParmsFormat::VersionOfIndex(formatIndex);
-    return std::to_string(v.major) + "." + std::to_string(v.minor);
-}
-
-std::string FormatText(const CodeplugImage& image) {
-    const uint8_t index = KVTParmsFormat::FormatIndex(image);
-    if (index == kUnknownFormat) {
-        char word[8];
-        std::snprintf(word, sizeof word, "0x%04X", image[3]);
-        return std::string("unknown (header word 3 = ") + word + ")";
-    }
-    return VersionText(index);
-}
 
 // Parses "5.N" into a format index; kUnknownFormat when it names no known format.
 uint8_t ParseTarget(const std::string& text) {

@@ -12,6 +12,7 @@
 #include "link/ProtocolTiming.h"
 #include "parms/KVTParmsFormat.h"
 #include "tools/quillon-tool/CodeplugFile.h"
+#include "tools/quillon-tool/CodeplugFormatText.h"
 #include "tools/quillon-tool/RadioConnection.h"
 #include "tools/quillon-tool/TerminalPasswordPrompt.h"
 #include "tools/quillon-tool/TerminalProgressBar.h"
@@ -33,17 +34,6 @@ struct TransferOptions {
     std::string file;
     bool force = false;
 };
-
-std::string FormatText(const CodeplugImage& image) {
-    const uint8_t index = KVTParmsFormat::FormatIndex(image);
-    if (index == kUnknownFormat) {
-        char word[8];
-        std::snprintf(word, sizeof word, "0x%04X", image[3]);
-        return std::string("unknown (header word 3 = ") + word + ")";
-    }
-    const FormatVersion v = KVTParmsFormat::VersionOfIndex(index);
-    return std::to_string(v.major) + "." + std::to_string(v.minor);
-}
 
 // Radio byte order (each word high byte first) to and from the image's host-order words.
 void ToWords(const RadioBytes& bytes, CodeplugImage& image) {
