@@ -5,6 +5,7 @@
 #include <deque>
 #include <map>
 
+#include "link/ProtocolTiming.h"
 #include "tests/link/LinkFixture.h"
 #include "transfer/KVTTransferParms.h"
 
@@ -39,7 +40,7 @@ protected:
             }
         });
         OpenDeviceMode();
-        session.SetTimeout(4000);
+        session.SetTimeout(timing::kCodeplugReplyTimeoutMs);
         transfer.SetDevice(session);
         transfer.SetBuffer(*buffer, 0);
     }
@@ -64,7 +65,7 @@ TEST_F(ScriptedRadio, StrayNextBlockDuringUploadIsIgnored) {
 TEST_F(ScriptedRadio, ShortBlockFailsTheUpload) {
     Play({{{0x03, 0x07}, {{{0x03, 0x0D}, Block({0x5F, 0x5F, 0x00, 0x40}, 100)}}}});
     EXPECT_EQ(transfer.Upload(), -1);
-    EXPECT_LT(pump.NowMs(), 4000);
+    EXPECT_LT(pump.NowMs(), timing::kCodeplugReplyTimeoutMs);
 }
 
 TEST_F(ScriptedRadio, ChecksumQuestionWithoutItsBytesIsDenied) {
