@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "sim/CodeplugConfig.h"
 #include "sim/DownloadConfig.h"
 #include "sim/FaultRule.h"
 
@@ -27,6 +28,7 @@ struct RadioConfig {
     std::array<uint8_t, 4> boxData{0x00, 0x01, 0x00, 0x00};
     std::vector<FaultRule> faults;
     DownloadConfig download;
+    CodeplugConfig codeplug;
 
     bool HardKey() const { return (radioInfo[0] & kHardKeyBit) != 0; }
     void SetHardKey(bool on) {

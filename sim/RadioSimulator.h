@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/CodeplugResponder.h"
 #include "sim/DownloadResponder.h"
 #include "sim/FaultPlan.h"
 #include "sim/FrameLog.h"
@@ -41,6 +42,7 @@ public:
     }
 
     const RadioConfig& Config() const { return config_; }
+    CodeplugResponder& Codeplug() { return codeplug_; }
 
     // The clock (milliseconds) the radio times its flash erase with; without one it reads 0.
     void SetClock(std::function<int64_t()> nowMs) { clock_ = std::move(nowMs); }
@@ -58,6 +60,7 @@ private:
     LinkControlResponder linkControl_;
     std::function<int64_t()> clock_;
     DownloadResponder download_;
+    CodeplugResponder codeplug_;
     MessageDispatcher dispatcher_;
     bool lineDropped_ = false;
     FaultPlan faults_;
