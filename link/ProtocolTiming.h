@@ -46,6 +46,9 @@ constexpr int kProgressUploadMs = 300;
 constexpr int kProgressResetPauseMs = 200;
 constexpr double kProgressDownloadMsPerByte = 0.015;
 
+// ---- codeplug transfer ----
+constexpr uint32_t kCodeplugReplyTimeoutMs = 4000;  // every reply of an upload or download
+
 // ---- workflow ----
 constexpr int kStopSettleMs = 50;            // after Stop, before files are deleted
 constexpr int kConsoleMinimiseWaitMs = 100;  // before the console window is minimised

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "sim/CodeplugConfig.h"
 #include "sim/DownloadConfig.h"
 #include "sim/FaultRule.h"
 #include "sim/RestartPlan.h"
@@ -29,6 +30,7 @@ struct RadioConfig {
     std::vector<FaultRule> faults;
     RestartPlan restart;  // what happens after new code has been written
     DownloadConfig download;
+    CodeplugConfig codeplug;
 
     bool HardKey() const { return (radioInfo[0] & kHardKeyBit) != 0; }
     void SetHardKey(bool on) {

@@ -20,10 +20,12 @@ RadioSimulator::RadioSimulator(RadioConfig config, FrameLog& log)
       queries_(config_),
       linkControl_(config_),
       download_(config_.download, [this] { return clock_ ? clock_() : 0; }),
+      codeplug_(config_),
       faults_(config_.faults) {
     dispatcher_.Register(0x04, queries_);
     dispatcher_.Register(0x09, linkControl_);
     dispatcher_.Register(0x02, download_);
+    dispatcher_.Register(0x03, codeplug_);
 }
 
 std::vector<OutputStep> RadioSimulator::Receive(const uint8_t* data, size_t size) {

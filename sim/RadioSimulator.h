@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/CodeplugResponder.h"
 #include "sim/DownloadResponder.h"
 #include "sim/FaultPlan.h"
 #include "sim/FrameLog.h"
@@ -42,6 +43,7 @@ public:
     }
 
     const RadioConfig& Config() const { return config_; }
+    CodeplugResponder& Codeplug() { return codeplug_; }
 
     // The radio restarts with its new code: what the line does at once. The messages it then
     // sends on its own come out of Tick as they fall due, counted from the first Tick after the
@@ -72,6 +74,7 @@ private:
     LinkControlResponder linkControl_;
     std::function<int64_t()> clock_;
     DownloadResponder download_;
+    CodeplugResponder codeplug_;
     MessageDispatcher dispatcher_;
     bool lineDropped_ = false;
     FaultPlan faults_;

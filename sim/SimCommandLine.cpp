@@ -61,6 +61,9 @@ std::optional<int> ParseSimCommandLine(int argc, const char* const* argv, SimOpt
     std::optional<int> processor, eraseMs, startNegatives, badSums, silentFrom, dropAt;
     std::optional<uint32_t> verifyAt;
     std::optional<std::string> codeOut, dspOut;
+    std::optional<std::string> codeplug, codeplugOut, codeplugPassword;
+    std::optional<int> badChecksumPair, silentBlock;
+    bool restartNotice = false;
     if (const char* envDir = std::getenv("QUILLON_COM_DIR")) {
         options.comDir = envDir;
     }
@@ -108,6 +111,19 @@ std::optional<int> ParseSimCommandLine(int argc, const char* const* argv, SimOpt
         ->check(CLI::NonNegativeNumber);
     app.add_option("--drop-line-at-block", dropAt, "The line goes dead at this data block")
         ->check(CLI::NonNegativeNumber);
+    app.add_option("--codeplug", codeplug,
+                   "Codeplug the radio holds: bytes as sent, words high byte first");
+    app.add_option("--codeplug-out", codeplugOut, "Store each downloaded codeplug in FILE");
+    app.add_option("--codeplug-password", codeplugPassword,
+                   "Ask for this codeplug password (up to 8 digits)");
+    CLI::Option* noticeFlag = app.add_flag("--codeplug-0725", restartNotice,
+                                           "Send 07 25 before answering a codeplug start message");
+    app.add_option("--codeplug-bad-checksum", badChecksumPair,
+                   "Ask a wrong checksum for download pair N (from 0)")
+        ->check(CLI::Range(0, 255));
+    app.add_option("--codeplug-silent-block", silentBlock,
+                   "Never send or ask for codeplug block N (from 0)")
+        ->check(CLI::Range(0, 511));
 
     try {
         app.parse(argc, argv);
@@ -158,6 +174,25 @@ std::optional<int> ParseSimCommandLine(int argc, const char* const* argv, SimOpt
         if (verifyAt) {
             download.verifyFailAt = *verifyAt;
         }
+        if (codeplug) {
+            config.codeplug.imagePath = *codeplug;
+        }
+        if (codeplugOut) {
+            config.codeplug.outPath = *codeplugOut;
+        }
+        if (codeplugPassword) {
+            config.codeplug.password = CheckPassword(*codeplugPassword, "--codeplug-password");
+        }
+        if (noticeFlag->count() > 0) {
+            config.codeplug.restartNotice = restartNotice;
+        }
+        if (badChecksumPair) {
+            config.codeplug.badChecksumPair = *badChecksumPair;
+        }
+        if (silentBlock) {
+            config.codeplug.silentBlock = *silentBlock;
+        }
+        LoadCodeplugImage(config.codeplug);
         for (const std::string& fault : faults) {
             config.faults.push_back(ParseFaultText(fault));
         }

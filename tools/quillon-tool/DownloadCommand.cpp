@@ -19,10 +19,8 @@
 #include "download/DspDownload.h"
 #include "link/Comm.h"
 #include "link/ProtocolTiming.h"
-#include "serial/posix/PollEventPump.h"
-#include "serial/posix/SerialDeviceFactory.h"
+#include "tools/quillon-tool/RadioConnection.h"
 #include "tools/quillon-tool/ToolCommand.h"
-#include "tools/quillon-tool/ToolConnection.h"
 
 namespace quillon::tool {
 namespace {
@@ -171,20 +169,13 @@ int RunDownload(const DownloadOptions& options) {
         return kExitUsage;
     }
 
-    std::string devicePath;
-    std::string error;
-    if (!ResolvePort(options.port, devicePath, error)) {
-        std::cerr << error << "\n";
-        return kExitUsage;
+    RadioConnection connection;
+    if (const int failed =
+            connection.Open(options.port, std::cerr, options.lowSpeed ? kLowSpeed : kHighSpeed)) {
+        return failed;
     }
-    PollEventPump pump;
-    CommSession session(pump, SerialDeviceFactory());
-    std::unique_ptr<Timer> timer = pump.CreateTimer();
-    session.UseTimeoutTimer(*timer);
-    if (!ConnectLink(session, devicePath, options.lowSpeed ? kLowSpeed : kHighSpeed, error)) {
-        std::cerr << error << "\n";
-        return kExitFailed;
-    }
+    CommSession& session = connection.Session();
+    EventPump& pump = connection.Pump();
 
     ToolReport report(pump, ::isatty(STDOUT_FILENO) == 1);
     const DownloadContext context{session, pump, report, nullptr};

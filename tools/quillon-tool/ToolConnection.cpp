@@ -11,9 +11,9 @@ constexpr int32_t kLinkStartSpeed = 19200;
 
 }  // namespace
 
-bool ResolvePort(const std::string& port, std::string& devicePath, std::string& error) {
+bool ResolvePort(const std::string& port, ResolvedPort& resolved, std::string& error) {
     if (port.find('/') != std::string::npos) {
-        devicePath = port;
+        resolved = {port, port};
         return true;
     }
     int number = 0;
@@ -26,19 +26,17 @@ bool ResolvePort(const std::string& port, std::string& devicePath, std::string& 
             "--port: expected a COM number from 1 to 255 or a device path, got \"" + port + "\".";
         return false;
     }
-    devicePath = ComPortPath::Resolve(number);
-    if (devicePath.empty()) {
-        error = "COM" + std::to_string(number) + " has no device (set " +
-                ComPortPath::kDirVariable + " or give a device path).";
-        return false;
-    }
+    resolved = {ComPortPath::Resolve(number), "COM" + std::to_string(number)};
     return true;
 }
 
-bool ConnectLink(CommSession& session, const std::string& devicePath, int32_t speed,
+bool ConnectLink(CommSession& session, const ResolvedPort& port, int32_t speed,
                  std::string& error) {
-    if (!session.StartCommunication(devicePath, kLinkStartSpeed, false, error)) {
-        const OpenFailure failure = session.LastOpenFailure();
+    if (!session.StartCommunication(port.devicePath, kLinkStartSpeed, false, error)) {
+        OpenFailure failure = session.LastOpenFailure();
+        if (port.devicePath.empty()) {
+            failure.devicePath = port.name;  // a number with no device behind it
+        }
         session.Close();
         if (failure.reason != OpenFailure::Reason::None) {
             error += "\n" + failure.Describe();
