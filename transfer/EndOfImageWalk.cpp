@@ -6,11 +6,20 @@ namespace {
 
 constexpr uint8_t kMarkerByte = 0x5F;
 constexpr int32_t kFirstBlock = 128;
+constexpr int32_t kTrailerBytes = 256;  // the 128-word trailer after a codeplug's blocks
 
 }  // namespace
 
 bool EndOfImageWalk::Complete(std::span<const uint8_t, kFullImage> buffer, int32_t received) {
     if (received >= kFullImage) {
+        return true;
+    }
+    if (imageEnd_ > 0) {
+        // The blocks are all in; what the image's own length adds after them is still coming.
+        if (received < imageEnd_) {
+            return false;
+        }
+        Reset();
         return true;
     }
     int32_t head = 0;
@@ -29,7 +38,14 @@ bool EndOfImageWalk::Complete(std::span<const uint8_t, kFullImage> buffer, int32
         nextHead_ += 2 * words;
         return false;
     }
-    nextHead_ = 0;
+    // The blocks end here. A codeplug goes on with its trailer, and its header's total length
+    // (word 4, in words) counts it: the image is complete once the trailer has arrived too.
+    const int32_t ownEnd = 2 * ((buffer[8] << 8) | buffer[9]);
+    if (head > 0 && ownEnd == head + kTrailerBytes && ownEnd > received) {
+        imageEnd_ = ownEnd;
+        return false;
+    }
+    Reset();
     return true;
 }
 

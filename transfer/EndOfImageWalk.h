@@ -14,7 +14,10 @@ class EndOfImageWalk {
 public:
     static constexpr int32_t kFullImage = 65536;
 
-    void Reset() { nextHead_ = 0; }
+    void Reset() {
+        nextHead_ = 0;
+        imageEnd_ = 0;
+    }
 
     // Called after each received block with the bytes received so far (`buffer` holds the
     // whole zero-filled image buffer). True when the image is complete.
@@ -25,6 +28,7 @@ public:
 
 private:
     int32_t nextHead_ = 0;
+    int32_t imageEnd_ = 0;  // once the blocks are in: where the image's own length ends
 };
 
 }  // namespace quillon

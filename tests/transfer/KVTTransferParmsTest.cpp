@@ -19,7 +19,13 @@ struct WalkCase {
 
 TEST(CodeplugUpload, EndOfImageWalk) {
     ImageBytes allMarkers(65536, 0x5F);
+    // A codeplug: blocks of 100 and 60 words, then its 128-word trailer, which the header's
+    // total length (word 4: 288 words) counts.
+    ImageBytes codeplug = MakeImage({100, 60}, 256);
+    codeplug[8] = 0x01;
+    codeplug[9] = 0x20;
     const WalkCase cases[] = {
+        {"a codeplug's trailer is read to its end", codeplug, 640},
         {"first block holds no marker", ImageBytes(512, 0x11), 128},
         {"a 100-word block, then no marker", MakeImage({100}, 400), 256},
         // One head per block: 40 short blocks and the tail take 41 blocks to walk.

@@ -1,0 +1,94 @@
+// The reset and restore with the real codeplug transfer against the in-process virtual radio:
+// the codeplug it held comes back converted, a password is asked through the view, and the
+// console, which asks nobody, leaves a protected codeplug untouched.
+
+#include <gtest/gtest.h>
+
+#include "app/core/RadioRestore.h"
+#include "app/core/TransferCodeplugExchange.h"
+#include "parms/CodeplugRestorePlan.h"
+#include "tests/app/core/WorkflowFakes.h"
+#include "tests/parms/TestImage.h"
+#include "tests/sim/SimProcess.h"
+#include "tests/support/InProcessLink.h"
+
+namespace quillon::test {
+namespace {
+
+std::vector<uint8_t> Held(uint16_t version) {
+    BuiltImage built = BuildImage(version, MinimalBlocks(version, {0, 1, 3, 4, 5}, 3));
+    std::vector<uint8_t> bytes(2u * KVTParmsFormat::TotalLength(*built.image));
+    for (size_t i = 0; i < bytes.size() / 2; ++i) {
+        bytes[2 * i] = static_cast<uint8_t>((*built.image)[i] >> 8);
+        bytes[2 * i + 1] = static_cast<uint8_t>((*built.image)[i]);
+    }
+    return bytes;
+}
+
+std::vector<uint8_t> Converted(const std::vector<uint8_t>& held, bool hardKey) {
+    auto image = std::make_unique<CodeplugImage>();
+    image->fill(0);
+    for (size_t i = 0; i < held.size() / 2; ++i) {
+        (*image)[i] = static_cast<uint16_t>(held[2 * i] << 8 | held[2 * i + 1]);
+    }
+    const CodeplugRestoreResult plan =
+        CodeplugRestorePlan().Run(*image, held.size(), kFormat511, hardKey);
+    EXPECT_TRUE(plan.Ok()) << plan.reason;
+    std::vector<uint8_t> bytes(plan.downloadBytes);
+    for (size_t i = 0; i < bytes.size() / 2; ++i) {
+        bytes[2 * i] = static_cast<uint8_t>((*image)[i] >> 8);
+        bytes[2 * i + 1] = static_cast<uint8_t>((*image)[i]);
+    }
+    return bytes;
+}
+
+TEST(TransferRestore, TheRadioGetsBackTheConversionOfWhatItHeld) {
+    const struct {
+        const char* name;
+        uint16_t version;
+        const char* password;  // the radio's; empty: none
+        bool console;
+        const char* typed;
+        int result;
+    } rows[] = {
+        {"5.9, no password", 0x0509, "", true, "", kRestoreWritten},
+        {"5.8, no password", 0x0508, "", true, "", kRestoreWritten},
+        {"password typed in the window", 0x0509, "4711", false, "47-11", kRestoreWritten},
+        {"wrong password", 0x0509, "4711", false, "1234", kRestoreUploadFailed},
+        {"the console asks nobody", 0x0509, "4711", true, "", kRestoreUploadFailed},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        sim::RadioConfig config;
+        config.codeplugFormat = {5, 11};
+        config.codeplug.image = Held(row.version);
+        config.codeplug.password = row.password;
+        config.SetHardKey(true);
+        InProcessLink link(config);
+        std::string error;
+        ASSERT_TRUE(link.Connect(error));
+        WorkflowView view(row.console);
+        view.typed = row.typed;
+        ProgressTimer progress(link.pump, view);
+        sim::testing::TempDir backups;
+        RadioRestore restore(link.session, link.pump, view, progress,
+                             TransferCodeplugExchange::Factory(nullptr),
+                             CodeplugBackup(backups.Path()));
+        link.radio.Restart();
+        EXPECT_EQ(restore.ResetRadio(), row.result) << view.transcript;
+        const auto& radio = link.radio.Radio().Codeplug();
+        if (row.result == kRestoreWritten) {
+            const std::vector<uint8_t> expected = Converted(config.codeplug.image, true);
+            ASSERT_GE(radio.Memory().size(), expected.size());
+            EXPECT_TRUE(std::equal(expected.begin(), expected.end(), radio.Memory().begin()));
+            EXPECT_EQ(radio.DownloadsCompleted(), 1);
+        } else {
+            EXPECT_EQ(radio.DownloadsCompleted(), 0);
+            EXPECT_TRUE(std::equal(config.codeplug.image.begin(), config.codeplug.image.end(),
+                                   radio.Memory().begin()));
+        }
+    }
+}
+
+}  // namespace
+}  // namespace quillon::test
