@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 
 ./scripts/setup.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_WERROR=ON >/dev/null
-cmake --build build/release --target quillon-updater quillon-radiosim quillon-tool
+cmake --build build/release --target quillon-updater quillon-radiosim quillon-tool quillon-image-data
 
 bin=$PWD/build/release
 work=$(mktemp -d)
@@ -47,7 +47,7 @@ echo "== return code: $status =="
 
 ok=1
 echo "== what the radio received =="
-if "$bin/tools/quillon-tool" image data --code "$work/expected-code.bin" >/dev/null 2>&1 &&
+if "$bin/tests/app/imagedata/quillon-image-data" CODE "$work/expected-code.bin" &&
    cmp -s <(head -c "$(stat -c %s "$work/expected-code.bin")" "$work/code.bin") "$work/expected-code.bin"; then
     echo "code stream: $(stat -c %s "$work/code.bin") bytes, the image data of this build"
 else
