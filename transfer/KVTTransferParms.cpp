@@ -68,21 +68,6 @@ int KVTTransferParms::SetSerialKey(const std::string& text) {
     return stored;
 }
 
-namespace {
-
-// The bytes the image's header says it holds (header word 4 counts its words), or 0 for an image
-// that does not begin with a header block long enough to hold that word.
-int32_t DeclaredImageBytes(std::span<const uint8_t, KVTTransfer::kImageBytes> image) {
-    constexpr int kTotalLengthWord = 4;
-    const int headerWords = ((image[2] << 8) | image[3]) & 0x3FFF;
-    if (image[0] != 0x5F || image[1] != 0x5F || headerWords <= kTotalLengthWord) {
-        return 0;
-    }
-    return 2 * ((image[2 * kTotalLengthWord] << 8) | image[2 * kTotalLengthWord + 1]);
-}
-
-}  // namespace
-
 int KVTTransferParms::Upload() {
     CommSession* link = Link();
     if (link == nullptr || Buffer() == nullptr) {
@@ -105,7 +90,6 @@ int KVTTransferParms::RunUpload(CommSession& link, ImageBuffer buffer) {
         return result;
     }
     walk_.Reset();
-    bool walkDone = false;
     int32_t length = 0;
     int64_t expected = 0;
     if (Progress() != nullptr) {
@@ -136,13 +120,7 @@ int KVTTransferParms::RunUpload(CommSession& link, ImageBuffer buffer) {
                 expected = std::min<int64_t>(kImageBytes, 2 * ((buffer[8] << 8) | buffer[9]));
             }
         }
-        // With short blocks the walk lags behind the data and can meet the trailer before all
-        // of it has arrived; ending there would write filler over the rest of the trailer when
-        // the codeplug goes back. So once the walk is through, the upload also fetches what the
-        // header's total length still counts.
-        walkDone = walkDone || walk_.Complete(buffer, length);
-        const bool complete =
-            walkDone && (length >= kImageBytes || length >= DeclaredImageBytes(buffer));
+        const bool complete = walk_.Complete(buffer, length);
         if (Progress() != nullptr) {
             Progress()->Advance(length, complete ? length : std::max<int64_t>(expected, length));
         }

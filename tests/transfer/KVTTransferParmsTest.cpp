@@ -24,11 +24,6 @@ TEST(CodeplugUpload, EndOfImageWalk) {
         {"a 100-word block, then no marker", MakeImage({100}, 400), 256},
         // One head per block: 40 short blocks and the tail take 41 blocks to walk.
         {"the walk lags behind short blocks", MakeImage(std::vector<int>(40, 4), 6000), 41 * 128},
-        // Blocks of one block each keep the walk in step: it meets the 256-byte trailer when
-        // half of it has arrived, and the upload goes on to what the header counts.
-        {"the trailer arrives whole", MakeImage({64, 64, 64}, 256, (384 + 256) / 2), 5 * 128},
-        {"a declared length beyond the buffer stops at the buffer", MakeImage({64, 4}, 256, 0xFFFF),
-         65536},
         // The second head starts 2 bytes before the end of the data received when it is
         // examined: its length reads 0, and it is examined again after the next block.
         {"a head whose length has not arrived", MakeImage({127, 100}, 600), 512},

@@ -52,10 +52,8 @@ protected:
 };
 
 TEST_F(ScriptedRadio, StrayNextBlockDuringUploadIsIgnored) {
-    // Block 0 heads a 64-word block (declaring no total length); block 1 holds no marker where
-    // the next head would be.
-    Play({{{0x03, 0x07},
-           {{{0x03, 0x0D}, Block({0x5F, 0x5F, 0x00, 0x40, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00})}}},
+    // Block 0 heads a 64-word block; block 1 holds no marker where the next head would be.
+    Play({{{0x03, 0x07}, {{{0x03, 0x0D}, Block({0x5F, 0x5F, 0x00, 0x40})}}},
           {{0x03, 0x08}, {{{0x03, 0x08}, Block({0x12, 0x34})}}}});
     EXPECT_GT(transfer.Upload(), 0);
     EXPECT_EQ(transfer.Length(), 256);

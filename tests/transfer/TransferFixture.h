@@ -21,8 +21,7 @@ using ImageBytes = std::vector<uint8_t>;
 
 // An image of blocks of the given lengths in words (marker, length word, then filler), then
 // `tailBytes` bytes that hold no marker.
-inline ImageBytes MakeImage(const std::vector<int>& blockWords, int tailBytes,
-                            int declaredWords = 0) {
+inline ImageBytes MakeImage(const std::vector<int>& blockWords, int tailBytes) {
     ImageBytes image;
     uint8_t fill = 0x31;
     for (int words : blockWords) {
@@ -38,12 +37,6 @@ inline ImageBytes MakeImage(const std::vector<int>& blockWords, int tailBytes,
     }
     for (int i = 0; i < tailBytes; ++i) {
         image.push_back(static_cast<uint8_t>(0xA0 + i % 7));
-    }
-    // Header word 4 of a first block long enough to have one: the total length in words, 0 (not
-    // declared) unless given.
-    if (!blockWords.empty() && blockWords.front() >= 5) {
-        image[8] = static_cast<uint8_t>(declaredWords >> 8);
-        image[9] = static_cast<uint8_t>(declaredWords);
     }
     return image;
 }
