@@ -5,8 +5,8 @@
 
 #include <fstream>
 
-#include "parms/CodeplugRestorePlan.h"
 #include "sim/ScenarioValue.h"
+#include "tests/app/core/CodeplugBytes.h"
 #include "tests/app/core/WorkflowFakes.h"
 #include "tests/parms/TestImage.h"
 #include "tests/sim/SimProcess.h"
@@ -18,41 +18,6 @@ namespace {
 constexpr uint16_t k58 = 0x0508;
 constexpr uint16_t k59 = 0x0509;
 constexpr uint16_t k511 = 0x050B;
-
-// A small sound codeplug of `version` as the radio sends it, high byte first, as long as its
-// total length says.
-std::vector<uint8_t> RadioBytes(uint16_t version, uint16_t bigTableRecords = 0) {
-    std::vector<TestBlock> blocks = MinimalBlocks(version, {0, 1, 4}, 2);
-    if (bigTableRecords > 0) {
-        blocks.front().tables[2] = TestTable{bigTableRecords, 100, {}};
-    }
-    BuiltImage built = BuildImage(version, blocks);
-    const CodeplugImage& image = *built.image;
-    std::vector<uint8_t> bytes(2u * KVTParmsFormat::TotalLength(image));
-    for (size_t i = 0; i < bytes.size() / 2; ++i) {
-        bytes[2 * i] = static_cast<uint8_t>(image[i] >> 8);
-        bytes[2 * i + 1] = static_cast<uint8_t>(image[i]);
-    }
-    return bytes;
-}
-
-// What the restore must write back: the plan run on the uploaded bytes.
-std::vector<uint8_t> Expected(const std::vector<uint8_t>& uploaded, uint8_t target, bool hardKey) {
-    auto image = std::make_unique<CodeplugImage>();
-    image->fill(0);
-    for (size_t i = 0; i < uploaded.size() / 2; ++i) {
-        (*image)[i] = static_cast<uint16_t>(uploaded[2 * i] << 8 | uploaded[2 * i + 1]);
-    }
-    const CodeplugRestoreResult plan =
-        CodeplugRestorePlan().Run(*image, uploaded.size(), target, hardKey);
-    EXPECT_TRUE(plan.Ok()) << plan.reason;
-    std::vector<uint8_t> bytes(plan.downloadBytes);
-    for (size_t i = 0; i < bytes.size() / 2; ++i) {
-        bytes[2 * i] = static_cast<uint8_t>((*image)[i] >> 8);
-        bytes[2 * i + 1] = static_cast<uint8_t>((*image)[i]);
-    }
-    return bytes;
-}
 
 struct Rig {
     explicit Rig(sim::RadioConfig config, bool console = true)
@@ -120,7 +85,7 @@ TEST(RadioRestore, WaitsForTheRestartAndTheControlHeadsOnTheVirtualClock) {
         sim::RadioConfig config;
         config.restart = c.plan;
         Rig rig(config);
-        rig.record.image = RadioBytes(k59);
+        rig.record.image = RadioCodeplug(k59);
         const int64_t start = rig.link.pump.NowMs();
         rig.link.radio.Restart();
         EXPECT_EQ(rig.restore.ResetRadio(), kRestoreWritten) << rig.view.transcript;
@@ -145,7 +110,7 @@ TEST(RadioRestore, WaitsForTheRestartAndTheControlHeadsOnTheVirtualClock) {
 
 TEST(RadioRestore, CompleteConsoleTextsInOrder) {
     Rig rig(sim::RadioConfig{});
-    rig.record.image = RadioBytes(k59);
+    rig.record.image = RadioCodeplug(k59);
     rig.link.radio.Restart();
     ASSERT_EQ(rig.restore.ResetRadio(), kRestoreWritten);
     const std::string backup = rig.restore.BackupPath();
@@ -226,7 +191,7 @@ TEST(RadioRestore, WritesBackOnlyASoundConversion) {
             config.faults.push_back(silent);
         }
         Rig rig(config);
-        rig.record.image = RadioBytes(c.codeplug);
+        rig.record.image = RadioCodeplug(c.codeplug);
         rig.record.uploadResult = c.uploadResult;
         rig.record.downloadResult = c.downloadResult;
         if (c.backupBlocked) {
@@ -237,7 +202,7 @@ TEST(RadioRestore, WritesBackOnlyASoundConversion) {
         if (c.writes) {
             const uint8_t target =
                 KVTParmsFormat::FormatIndexOf(c.radioFormat[0], c.radioFormat[1]);
-            EXPECT_EQ(rig.record.written, Expected(rig.record.image, target, hardKey));
+            EXPECT_EQ(rig.record.written, WriteBack(rig.record.image, target, hardKey));
             // The backup holds the bytes exactly as the radio sent them.
             std::ifstream backup(rig.restore.BackupPath(), std::ios::binary);
             const std::vector<uint8_t> saved((std::istreambuf_iterator<char>(backup)), {});
@@ -250,7 +215,7 @@ TEST(RadioRestore, WritesBackOnlyASoundConversion) {
 
 TEST(RadioRestore, AnUploadShorterThanTheImageWritesNothing) {
     Rig rig(sim::RadioConfig{});
-    rig.record.image = RadioBytes(k59);
+    rig.record.image = RadioCodeplug(k59);
     rig.record.image.resize(rig.record.image.size() - 16);  // the end of the trailer is missing
     EXPECT_EQ(rig.restore.RestoreCodeplug(false), kRestoreUploadFailed);
     EXPECT_EQ(rig.record.downloads, 0);
@@ -262,7 +227,7 @@ TEST(RadioRestore, AnOlderTargetFormatWarnsAndWritesNothing) {
         sim::RadioConfig config;
         config.codeplugFormat = {5, 10};
         Rig rig(config, console);
-        rig.record.image = RadioBytes(k511);
+        rig.record.image = RadioCodeplug(k511);
         EXPECT_EQ(rig.restore.RestoreCodeplug(false), kRestoreNotWrittenBack);
         EXPECT_EQ(rig.record.downloads, 0);
         EXPECT_EQ(rig.restore.BackupPath(), "");
@@ -280,7 +245,7 @@ TEST(RadioRestore, AnOlderTargetFormatWarnsAndWritesNothing) {
 TEST(RadioRestore, AnImageFillingTheWholeBufferIsTurnedWhole) {
     // A 5.8 codeplug whose trailer lies beyond the first half of the buffer: every word must
     // reach the radio as it came, not only the first 32,768 bytes.
-    std::vector<uint8_t> image = RadioBytes(k58, 160);
+    std::vector<uint8_t> image = RadioCodeplug(k58, 160);
     ASSERT_GT(image.size(), 32768u);
     sim::RadioConfig config;
     config.codeplugFormat = {5, 8};
@@ -294,7 +259,7 @@ TEST(RadioRestore, RestartMessagesDuringTheQueriesArePassedOver) {
     sim::RadioConfig config;
     config.restart = Plan(true, 0, true, 3, 1, false);
     Rig rig(config);
-    rig.record.image = RadioBytes(k59);
+    rig.record.image = RadioCodeplug(k59);
     rig.link.radio.Restart();  // 07 25 and three 09 03 arrive while the queries are asked
     EXPECT_EQ(rig.restore.RestoreCodeplug(false), kRestoreWritten);
     EXPECT_EQ(rig.record.serial, "123456789ABCDEF0");
@@ -315,7 +280,7 @@ TEST(RadioRestore, AQueryAfterATimeOutStillAsks) {
 
 TEST(RadioRestore, StopDuringThePauseWritesNothing) {
     Rig rig(sim::RadioConfig{});
-    rig.record.image = RadioBytes(k59);
+    rig.record.image = RadioCodeplug(k59);
     auto timer = rig.link.pump.CreateTimer();
     timer->SetInterval(10000);
     timer->SetCallback([&] {

@@ -6,41 +6,13 @@
 
 #include "app/core/RadioRestore.h"
 #include "app/core/TransferCodeplugExchange.h"
-#include "parms/CodeplugRestorePlan.h"
+#include "tests/app/core/CodeplugBytes.h"
 #include "tests/app/core/WorkflowFakes.h"
-#include "tests/parms/TestImage.h"
 #include "tests/sim/SimProcess.h"
 #include "tests/support/InProcessLink.h"
 
 namespace quillon::test {
 namespace {
-
-std::vector<uint8_t> Held(uint16_t version) {
-    BuiltImage built = BuildImage(version, MinimalBlocks(version, {0, 1, 3, 4, 5}, 3));
-    std::vector<uint8_t> bytes(2u * KVTParmsFormat::TotalLength(*built.image));
-    for (size_t i = 0; i < bytes.size() / 2; ++i) {
-        bytes[2 * i] = static_cast<uint8_t>((*built.image)[i] >> 8);
-        bytes[2 * i + 1] = static_cast<uint8_t>((*built.image)[i]);
-    }
-    return bytes;
-}
-
-std::vector<uint8_t> Converted(const std::vector<uint8_t>& held, bool hardKey) {
-    auto image = std::make_unique<CodeplugImage>();
-    image->fill(0);
-    for (size_t i = 0; i < held.size() / 2; ++i) {
-        (*image)[i] = static_cast<uint16_t>(held[2 * i] << 8 | held[2 * i + 1]);
-    }
-    const CodeplugRestoreResult plan =
-        CodeplugRestorePlan().Run(*image, held.size(), kFormat511, hardKey);
-    EXPECT_TRUE(plan.Ok()) << plan.reason;
-    std::vector<uint8_t> bytes(plan.downloadBytes);
-    for (size_t i = 0; i < bytes.size() / 2; ++i) {
-        bytes[2 * i] = static_cast<uint8_t>((*image)[i] >> 8);
-        bytes[2 * i + 1] = static_cast<uint8_t>((*image)[i]);
-    }
-    return bytes;
-}
 
 TEST(TransferRestore, TheRadioGetsBackTheConversionOfWhatItHeld) {
     const struct {
@@ -61,7 +33,7 @@ TEST(TransferRestore, TheRadioGetsBackTheConversionOfWhatItHeld) {
         SCOPED_TRACE(row.name);
         sim::RadioConfig config;
         config.codeplugFormat = {5, 11};
-        config.codeplug.image = Held(row.version);
+        config.codeplug.image = RadioCodeplug(row.version);
         config.codeplug.password = row.password;
         config.SetHardKey(true);
         InProcessLink link(config);
@@ -78,7 +50,8 @@ TEST(TransferRestore, TheRadioGetsBackTheConversionOfWhatItHeld) {
         EXPECT_EQ(restore.ResetRadio(), row.result) << view.transcript;
         const auto& radio = link.radio.Radio().Codeplug();
         if (row.result == kRestoreWritten) {
-            const std::vector<uint8_t> expected = Converted(config.codeplug.image, true);
+            const std::vector<uint8_t> expected =
+                WriteBack(config.codeplug.image, kFormat511, true);
             ASSERT_GE(radio.Memory().size(), expected.size());
             EXPECT_TRUE(std::equal(expected.begin(), expected.end(), radio.Memory().begin()));
             EXPECT_EQ(radio.DownloadsCompleted(), 1);

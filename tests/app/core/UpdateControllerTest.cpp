@@ -3,23 +3,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "tests/app/core/CodeplugBytes.h"
 #include "tests/app/core/WorkflowFakes.h"
-#include "tests/parms/TestImage.h"
 #include "tests/sim/SimProcess.h"
 #include "tests/support/InProcessLink.h"
 
 namespace quillon::test {
 namespace {
-
-std::vector<uint8_t> Codeplug59() {
-    BuiltImage built = BuildImage(0x0509, MinimalBlocks(0x0509, {0, 1, 4}, 2));
-    std::vector<uint8_t> bytes(2u * KVTParmsFormat::TotalLength(*built.image));
-    for (size_t i = 0; i < bytes.size() / 2; ++i) {
-        bytes[2 * i] = static_cast<uint8_t>((*built.image)[i] >> 8);
-        bytes[2 * i + 1] = static_cast<uint8_t>((*built.image)[i]);
-    }
-    return bytes;
-}
 
 // The controller with scripted steps in a folder of its own, the in-process radio behind the
 // link (restarting after the application code), and a codeplug exchange serving a 5.9 image.
@@ -30,7 +20,7 @@ struct ControllerRig {
         EXPECT_EQ(chdir(folder.Path().c_str()), 0);
         std::string error;
         EXPECT_TRUE(link.Connect(error));
-        record.image = Codeplug59();
+        record.image = RadioCodeplug(0x0509);
         steps.afterCodeDownload = [this] { link.radio.Restart(); };
         controller = std::make_unique<UpdateController>(link.session, link.pump, view, steps, build,
                                                         FakeExchange::Factory(record),

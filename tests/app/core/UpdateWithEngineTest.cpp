@@ -8,8 +8,8 @@
 
 #include "app/core/UpdateController.h"
 #include "download/CodeDownload.h"
+#include "tests/app/core/CodeplugBytes.h"
 #include "tests/app/core/WorkflowFakes.h"
-#include "tests/parms/TestImage.h"
 #include "tests/sim/SimProcess.h"
 #include "tests/support/InProcessLink.h"
 
@@ -68,16 +68,6 @@ private:
     uint8_t radioType_;
 };
 
-std::vector<uint8_t> Codeplug59() {
-    BuiltImage built = BuildImage(0x0509, MinimalBlocks(0x0509, {0, 1, 4}, 2));
-    std::vector<uint8_t> bytes(2u * KVTParmsFormat::TotalLength(*built.image));
-    for (size_t i = 0; i < bytes.size() / 2; ++i) {
-        bytes[2 * i] = static_cast<uint8_t>((*built.image)[i] >> 8);
-        bytes[2 * i + 1] = static_cast<uint8_t>((*built.image)[i]);
-    }
-    return bytes;
-}
-
 struct EngineRig {
     EngineRig(bool console, uint8_t radioType, sim::RadioConfig config = {})
         : link(std::move(config)), view(console), steps(link.session, link.pump, radioType) {
@@ -85,7 +75,7 @@ struct EngineRig {
         EXPECT_EQ(chdir(folder.Path().c_str()), 0);
         std::string error;
         EXPECT_TRUE(link.Connect(error));
-        record.image = Codeplug59();
+        record.image = RadioCodeplug(0x0509);
         UpdateBuild build;
         build.radioType = radioType;
         controller = std::make_unique<UpdateController>(link.session, link.pump, view, steps, build,
