@@ -5,8 +5,12 @@
 #include <limits>
 #include <vector>
 
+#include "link/DeviceTransport.h"
 #include "link/FrameFormat.h"
 #include "link/FrameReceiver.h"
+#include "link/LinkTrace.h"
+#include "link/PortTransport.h"
+#include "serial/CancelFlag.h"
 
 namespace quillon {
 
@@ -18,9 +22,6 @@ constexpr int kOverduePollMs = 50;
 // A descriptor that reports readable without a byte to read (a hung-up line) is left alone for
 // this long before it is watched again, so such a wait sleeps instead of spinning.
 constexpr int kHangUpBackOffMs = 20;
-// Waits for room in, or the draining of, the component's transmit buffer look again this often;
-// the component offers nothing to wait on.
-constexpr int kTransmitPollMs = 5;
 
 }  // namespace
 
@@ -28,7 +29,7 @@ CommSession::CommSession(EventPump& pump, DeviceFactory factory)
     : pump_(pump), factory_(std::move(factory)) {}
 
 CommSession::~CommSession() {
-    DropDevice();
+    DropTransport();
 }
 
 void CommSession::UseTimeoutTimer(quillon::Timer& timer) {
@@ -40,77 +41,110 @@ void CommSession::UseTimeoutTimer(quillon::Timer& timer) {
     timer_ = &timer;
 }
 
+void CommSession::SetCancelFlag(const CancelFlag* flag) {
+    cancel_ = flag;
+    if (transport_) {
+        transport_->SetCancelFlag(flag);
+    }
+}
+
+bool CommSession::Cancelled() const {
+    return cancel_ != nullptr && cancel_->Cancelled();
+}
+
+void CommSession::Trace(const char* what, const std::string& details) {
+    if (trace_ != nullptr) {
+        LinkTrace::Event(*trace_, pump_.NowMs(), what, details);
+    }
+}
+
+PortComponent* CommSession::Port() const {
+    auto* port = dynamic_cast<PortTransport*>(transport_.get());
+    return port != nullptr ? &port->Port() : nullptr;
+}
+
+KVTCommDevice* CommSession::Device() const {
+    auto* device = dynamic_cast<DeviceTransport*>(transport_.get());
+    return device != nullptr ? device->Device() : nullptr;
+}
+
 // ---- opening and closing ----
 
 bool CommSession::OpenWithPortComponent(PortComponent& port, std::string& errorText) {
-    DropDevice();
-    portMode_ = true;
+    DropTransport();
     active_ = false;
     idle_ = false;
-    port_ = &port;
+    openFailure_ = OpenFailure{};
+    auto transport = std::make_unique<PortTransport>(pump_, port);
+    transport->SetCancelFlag(cancel_);
+    transport_ = std::move(transport);
     try {
-        port.SetOpen(true);
-        port.FlushInBuffer();
-        port.FlushOutBuffer();
+        static_cast<PortTransport&>(*transport_).Open();
     } catch (const EAPDException& e) {
         errorText =
             e.ErrorCode() == EAPDException::kPortInUseOrMissing ? kPortInUseText : kPortErrorText;
+        openFailure_.reason = OpenFailure::Reason::Other;
+        openFailure_.devicePath = transport_->DevicePath();
+        Trace("OPEN-FAILED", openFailure_.devicePath + " port mode: " + e.what());
         return false;
     }
+    Trace("OPEN", transport_->DevicePath() + " port mode");
     errorText.clear();
     return true;
 }
 
-bool CommSession::StartCommunication(int portNumber, int32_t baudRate, bool flowControl,
-                                     std::string& errorText) {
+bool CommSession::StartCommunication(const std::string& devicePath, int32_t baudRate,
+                                     bool flowControl, std::string& errorText) {
     active_ = false;
     idle_ = false;
-    portMode_ = false;
-    DropDevice();
-    bool opened = false;
+    DropTransport();
+    openFailure_ = OpenFailure{};
+    LinkDevice link;
     try {
-        LinkDevice link = factory_ ? factory_() : LinkDevice{};
-        device_ = std::move(link.device);
-        setDeviceBaud_ = std::move(link.setBaudRate);
-        opened =
-            device_ && link.openPort && link.openPort(portNumber, BaudIndex(baudRate), flowControl);
+        link = factory_ ? factory_() : LinkDevice{};
     } catch (...) {
-        opened = false;
+        link = LinkDevice{};
     }
+    auto transport = std::make_unique<DeviceTransport>(pump_, std::move(link));
+    transport->SetCancelFlag(cancel_);
+    const bool opened = transport->Open(devicePath, BaudIndex(baudRate), flowControl, openFailure_);
+    transport_ = std::move(transport);
     if (!opened) {
+        Trace("OPEN-FAILED", openFailure_.Describe());
         errorText = kPortErrorText;
         return false;
     }
+    Trace("OPEN", devicePath + " device mode " + std::to_string(baudRate) + " bit/s");
     errorText.clear();
     return true;
 }
 
 void CommSession::Close() {
-    if (!portMode_) {
-        DropDevice();
+    if (!transport_) {
         return;
     }
-    if (port_ == nullptr || !port_->Open()) {
+    if (transport_->PortMode()) {
+        // The component stays the caller's, and so does the transport over it: a closed port
+        // keeps its place for the next open.
+        if (!transport_->IsOpen()) {
+            return;
+        }
+        transport_->Close();
+        if (timer_ != nullptr) {
+            timer_->Stop();
+        }
+        Trace("CLOSE", transport_->DevicePath());
         return;
     }
-    WaitPortWhile([this] { return port_->Open() && port_->OutBuffUsed() > 0; },
-                  pump_.NowMs() + kTransmitWaitLimitMs);
-    if (timer_ != nullptr) {
-        timer_->Stop();
-    }
-    if (port_->Open()) {
-        port_->FlushInBuffer();
-        port_->FlushOutBuffer();
-        port_->SetOpen(false);
-    }
+    Trace("CLOSE", transport_->DevicePath());
+    DropTransport();
 }
 
-void CommSession::DropDevice() {
-    if (device_ && device_->IsOpen()) {
-        device_->Close();
+void CommSession::DropTransport() {
+    if (transport_ && !transport_->PortMode()) {
+        transport_->Close();
     }
-    device_.reset();
-    setDeviceBaud_ = nullptr;
+    transport_.reset();
 }
 
 // ---- speeds ----
@@ -146,26 +180,22 @@ uint8_t CommSession::RadioSpeedCode(int32_t baudRate) {
 }
 
 void CommSession::SetLocalBaud(int32_t baudRate) {
-    if (portMode_) {
-        if (port_ != nullptr) {
-            port_->SetBaud(baudRate);
-        }
-    } else if (device_ && setDeviceBaud_) {
-        setDeviceBaud_(BaudIndex(baudRate));
+    if (transport_) {
+        transport_->SetBaud(baudRate);
+        Trace("SPEED", std::to_string(baudRate) + " bit/s");
     }
 }
 
 void CommSession::SetRadioBaud(int32_t baudRate) {
     const uint8_t code = RadioSpeedCode(baudRate);
     SendMessage(CommMessage::FromCode(0x09, 0x00, &code, 1));
-    if (!portMode_) {
-        // Let the radio switch before our side does.
-        pump_.SleepMs(100);
-    } else if (port_ != nullptr) {
-        // The component sends in the background: the speed change must wait until the 09 00
-        // frame has left at the old speed, or the radio never sees it.
-        WaitPortWhile([this] { return port_->Open() && port_->OutBuffUsed() > 0; },
-                      pump_.NowMs() + kTransmitWaitLimitMs);
+    if (transport_) {
+        // The 09 00 frame must leave at the old speed, or the radio never sees it.
+        transport_->FinishSending();
+        if (!transport_->PortMode()) {
+            // Let the radio switch before our side does.
+            pump_.SleepMs(100);
+        }
     }
     SetLocalBaud(baudRate);
 }
@@ -198,37 +228,16 @@ int CommSession::Transmit(const CommMessage& message) {
         const int n = std::clamp(message.Length, 0, CommMessage::kCapacity);
         bytes.assign(message.Data, message.Data + n);
     }
+    if (!transport_) {
+        return -1;
+    }
     const int count = static_cast<int>(bytes.size());
-    if (portMode_) {
-        return PortTransmit(bytes.data(), count);
+    if (trace_ != nullptr) {
+        // Unframed bytes (the interface-box probe) carry no message code to name.
+        LinkTrace::Frame(*trace_, pump_.NowMs(), "TX", bytes.data(), count,
+                         framing_ != 0 ? message : CommMessage{});
     }
-    if (!device_) {
-        return -1;
-    }
-    return device_->Write(bytes.data(), count);
-}
-
-int CommSession::PortTransmit(const uint8_t* bytes, int count) {
-    if (port_ == nullptr || !port_->Open()) {
-        return -1;
-    }
-    const int64_t giveUp = pump_.NowMs() + kTransmitWaitLimitMs;
-    WaitPortWhile([&] { return port_->Open() && port_->OutBuffFree() < count; }, giveUp);
-    WaitPortWhile([&] { return port_->Open() && port_->RS485Mode() && port_->CTS(); }, giveUp);
-    if (!port_->Open() || port_->OutBuffFree() < count || (port_->RS485Mode() && port_->CTS())) {
-        return -1;  // the port closed, or the line stayed blocked
-    }
-    return port_->PutBlock(bytes, count);
-}
-
-void CommSession::WaitPortWhile(const std::function<bool()>& blocked, int64_t giveUpMs) {
-    while (blocked()) {
-        const int64_t now = pump_.NowMs();
-        if (now >= giveUpMs) {
-            return;
-        }
-        pump_.WaitForActivity(std::min(giveUpMs, now + kTransmitPollMs));
-    }
+    return transport_->Write(bytes.data(), count);
 }
 
 int CommSession::SendMessage(const CommMessage& message) {
@@ -237,7 +246,7 @@ int CommSession::SendMessage(const CommMessage& message) {
 
 int CommSession::SendChecked(const CommMessage& message) {
     const int result = Transmit(message);
-    if (portMode_) {
+    if (PortMode()) {
         return result == 0 ? 1 : -1;
     }
     return result;
@@ -262,39 +271,18 @@ int CommSession::SendCode1(uint8_t code, const uint8_t* data, int dataLength) {
 // ---- receiving ----
 
 bool CommSession::TransportOpen() const {
-    if (portMode_) {
-        return port_ != nullptr && port_->Open();
-    }
-    return device_ && device_->IsOpen();
+    return transport_ && transport_->IsOpen();
 }
 
 bool CommSession::TransportCharReady() {
-    // Events handled during a wait may have closed the link and destroyed the device.
-    if (!TransportOpen()) {
-        return false;
-    }
-    return portMode_ ? port_->CharReady() : device_->CharReady();
-}
-
-bool CommSession::TransportReadByte(uint8_t& byte) {
-    if (portMode_) {
-        byte = port_->GetChar();
-        return true;
-    }
-    return device_->ReadByte(&byte) == 1;
-}
-
-int CommSession::TransportWaitDescriptor() const {
-    if (!TransportOpen()) {
-        return -1;
-    }
-    return portMode_ ? port_->WaitDescriptor() : device_->WaitDescriptor();
+    // Events handled during a wait may have closed the link.
+    return TransportOpen() && transport_->CharReady();
 }
 
 void CommSession::SleepUntilActivity(int64_t expiryMs, bool& backOff) {
     const int64_t now = pump_.NowMs();
     int64_t deadline = expiryMs > now ? expiryMs : now + kOverduePollMs;
-    int fd = TransportWaitDescriptor();
+    int fd = TransportOpen() ? transport_->WaitDescriptor() : -1;
     if (backOff) {
         fd = -1;
         deadline = std::min(deadline, now + kHangUpBackOffMs);
@@ -321,6 +309,12 @@ bool CommSession::WaitForFrame(const std::function<bool(const CommMessage&)>& ac
         if (timer_ == nullptr && pump_.NowMs() >= expiry) {
             active_ = false;
         }
+        if (Cancelled()) {
+            active_ = false;
+            idle_ = false;  // a cancelled wait is never "no answer"
+            Trace("CANCELLED");
+            break;
+        }
         if (!active_ || !TransportOpen()) {
             break;
         }
@@ -331,17 +325,28 @@ bool CommSession::WaitForFrame(const std::function<bool(const CommMessage&)>& ac
         }
         idle_ = false;
         uint8_t byte = 0;
-        if (!TransportReadByte(byte)) {
+        if (!transport_->ReadByte(byte)) {
             // A byte was announced but could not be read: do not rush back.
             backOff = true;
             SleepUntilActivity(expiry, backOff);
             continue;
         }
-        if (receiver.Feed(byte) && accept(receiver.Frame())) {
+        if (!receiver.Feed(byte)) {
+            continue;
+        }
+        if (trace_ != nullptr) {
+            const std::vector<uint8_t> wire = BuildFrame(receiver.Frame());
+            LinkTrace::Frame(*trace_, pump_.NowMs(), "RX", wire.data(),
+                             static_cast<int>(wire.size()), receiver.Frame());
+        }
+        if (accept(receiver.Frame())) {
             reply = receiver.Frame();
             replyReceived_ = true;
             break;
         }
+    }
+    if (!replyReceived_ && trace_ != nullptr && !Cancelled()) {
+        Trace("TIMEOUT", std::to_string(timeoutMs_) + " ms" + (idle_ ? " (line idle)" : ""));
     }
     if (timer_ != nullptr) {
         timer_->Stop();
@@ -382,7 +387,7 @@ int CommSession::ReplyStatus() const {
     if (replyReceived_) {
         return kReplyReceived;
     }
-    if (portMode_ && idle_) {
+    if (PortMode() && idle_) {
         return kReplyNoAnswer;
     }
     return kReplyWaitEnded;

@@ -6,10 +6,13 @@
 #include <string>
 
 #include "link/CommMessage.h"
-#include "link/LinkDevice.h"
+#include "link/LinkTransport.h"
 #include "serial/EventPump.h"
 #include "serial/KVTCommDevice.h"
+#include "serial/LinkDevice.h"
+#include "serial/OpenFailure.h"
 #include "serial/PortComponent.h"
+#include "serial/TraceSink.h"
 
 namespace quillon {
 
@@ -21,17 +24,18 @@ enum ReplyStatusValue : int {
                          // transport closed
 };
 
-// The link to the radio. Frames messages, sends them over either transport (the program's own
-// serial device, or the serial-port component), and waits for replies until a time-out clears
-// Active. Every wait goes through the event pump and sleeps between bytes.
+class CancelFlag;
+
+// The link to the radio. Frames messages, sends them over one transport (device mode: the
+// program's own serial device; port mode: the serial-port component), and waits for replies
+// until a time-out clears Active. Every wait goes through the event pump and sleeps between
+// bytes.
 class CommSession {
 public:
     static constexpr char kPortInUseText[] = "The chosen COM port is in use or not available";
     static constexpr char kPortErrorText[] = "Unable to start communication: COM port error";
 
-    // Device mode uses the program's own serial device.
-    explicit CommSession(EventPump& pump);
-    // Device mode uses the devices that `factory` makes.
+    // Device mode uses the devices that `factory` makes (programs pass SerialDeviceFactory()).
     CommSession(EventPump& pump, DeviceFactory factory);
     ~CommSession();
     CommSession(const CommSession&) = delete;
@@ -43,11 +47,20 @@ public:
     // Makes `timer` the time-out timer, with an expiry that clears Active and stops the timer.
     void UseTimeoutTimer(quillon::Timer& timer);
 
-    // Opening and closing.
+    // Opening and closing. Ports open by device path; the front end resolves a COM number.
+    // After a failed open, LastOpenFailure tells why as far as the device layer knows.
     bool OpenWithPortComponent(PortComponent& port, std::string& errorText);
-    bool StartCommunication(int portNumber, int32_t baudRate, bool flowControl,
+    bool StartCommunication(const std::string& devicePath, int32_t baudRate, bool flowControl,
                             std::string& errorText);
     void Close();
+    const OpenFailure& LastOpenFailure() const { return openFailure_; }
+
+    // While `flag` (not owned; nullptr for none) is set, every wait ends at once: a receive
+    // clears Active and ends with ReplyStatus 4.
+    void SetCancelFlag(const CancelFlag* flag);
+    // Where the protocol trace goes (not owned; nullptr for none). A session starts with the
+    // process-wide sink.
+    void SetTrace(TraceSink* sink) { trace_ = sink; }
 
     // Settings.
     void SetActive(bool active) { active_ = active; }
@@ -88,41 +101,40 @@ public:
     // State.
     bool Active() const { return active_; }
     bool Idle() const { return idle_; }
-    bool PortMode() const { return portMode_; }
+    bool PortMode() const { return transport_ && transport_->PortMode(); }
     uint32_t Framing() const { return framing_; }
-    PortComponent* Port() const { return port_; }
-    KVTCommDevice* Device() const { return device_.get(); }
+    PortComponent* Port() const;
+    KVTCommDevice* Device() const;
+    LinkTransport* Transport() const { return transport_.get(); }
     quillon::Timer* Timer() const { return timer_; }
     uint32_t TimeoutMs() const { return timeoutMs_; }
 
     // The longest a send or a close waits for room in (or the draining of) the component's
     // transmit buffer before it gives up.
-    static constexpr int kTransmitWaitLimitMs = 10000;
+    static constexpr int kTransmitWaitLimitMs = LinkTransport::kTransmitWaitLimitMs;
 
 private:
     bool WaitForFrame(const std::function<bool(const CommMessage&)>& accept, CommMessage& reply);
     void SleepUntilActivity(int64_t expiryMs, bool& backOff);
     bool TransportOpen() const;
     bool TransportCharReady();
-    bool TransportReadByte(uint8_t& byte);
-    int TransportWaitDescriptor() const;
+    bool Cancelled() const;
     int Transmit(const CommMessage& message);
-    int PortTransmit(const uint8_t* bytes, int count);
-    void WaitPortWhile(const std::function<bool()>& blocked, int64_t giveUpMs);
-    void DropDevice();
+    void DropTransport();
+    void Trace(const char* what, const std::string& details = {});
 
     EventPump& pump_;
     DeviceFactory factory_;
 
     bool active_ = false;
     bool idle_ = false;
-    bool portMode_ = false;
     uint32_t framing_ = 0;
-    PortComponent* port_ = nullptr;
-    std::unique_ptr<KVTCommDevice> device_;
-    std::function<void(uint8_t)> setDeviceBaud_;
+    std::unique_ptr<LinkTransport> transport_;
     quillon::Timer* timer_ = nullptr;
     uint32_t timeoutMs_ = 4000;
+    const CancelFlag* cancel_ = nullptr;
+    TraceSink* trace_ = TraceSink::Active();
+    OpenFailure openFailure_;
 
     bool replyReceived_ = false;
 };

@@ -109,6 +109,61 @@ const MessageRow* MessageCatalogue::Find(int32_t id) {
     return nullptr;
 }
 
+const char* MessageCatalogue::Name(uint8_t code1, uint8_t code2) {
+    struct Named {
+        int32_t id;
+        const char* name;
+    };
+    static constexpr Named kNames[] = {
+        {msgid::kDspImageStart, "DspImageStart"},
+        {msgid::kImageStart, "ImageStart"},
+        {msgid::kPairChecksum, "PairChecksum"},
+        {msgid::kPageAcknowledge, "PageAcknowledge"},
+        {msgid::kImageEnd, "ImageEnd"},
+        {msgid::kChecksumGood, "ChecksumGood"},
+        {msgid::kChecksumBad, "ChecksumBad"},
+        {msgid::kDownloadAck, "DownloadAck"},
+        {msgid::kPageEnd, "PageEnd"},
+        {msgid::kDownloadBlock, "DownloadBlock"},
+        {msgid::kDownloadNegative, "DownloadNegative"},
+        {msgid::kCodeplugDownloadStart, "CodeplugDownloadStart"},
+        {msgid::kCodeplugBlock, "CodeplugBlock"},
+        {msgid::kCodeplugBlockChecksum, "CodeplugBlockChecksum"},
+        {msgid::kCodeplugEnd, "CodeplugEnd"},
+        {msgid::kCodeplugChecksumGood, "CodeplugChecksumGood"},
+        {msgid::kCodeplugChecksumBad, "CodeplugChecksumBad"},
+        {msgid::kCodeplugUploadStart, "CodeplugUploadStart"},
+        {msgid::kCodeplugNextBlock, "CodeplugNextBlock"},
+        {msgid::kSerialNumberRequest, "SerialNumberRequest"},
+        {msgid::kSerialNumberReply, "SerialNumberReply"},
+        {msgid::kHardwareRevisionRequest, "HardwareRevisionRequest"},
+        {msgid::kHardwareRevisionReply, "HardwareRevisionReply"},
+        {msgid::kControllerVersionRequest, "ControllerVersionRequest"},
+        {msgid::kControllerVersionReply, "ControllerVersionReply"},
+        {msgid::kDspVersionRequest, "DspVersionRequest"},
+        {msgid::kDspVersionReply, "DspVersionReply"},
+        {msgid::kFileFormatRequest, "FileFormatRequest"},
+        {msgid::kFileFormatReply, "FileFormatReply"},
+        {msgid::kNotAvailable, "NotAvailable"},
+        {msgid::kBootVersionRequest, "BootVersionRequest"},
+        {msgid::kBootVersionReply, "BootVersionReply"},
+        {msgid::kSemVersionRequest, "SemVersionRequest"},
+        {msgid::kSemVersionReply, "SemVersionReply"},
+        {msgid::kRadioKindRequest, "RadioKindRequest"},
+        {msgid::kRadioKindReply, "RadioKindReply"},
+        {msgid::kRadioInfoRequest, "RadioInfoRequest"},
+        {msgid::kRadioInfoReply, "RadioInfoReply"},
+        {msgid::kSetSpeed, "SetSpeed"},
+    };
+    for (const Named& named : kNames) {
+        const MessageRow* row = Find(named.id);
+        if (row != nullptr && row->code1 == code1 && row->code2 == code2) {
+            return named.name;
+        }
+    }
+    return nullptr;
+}
+
 bool BuildRequest(CommMessage& message, int32_t id) {
     const MessageRow* row = MessageCatalogue::Find(id);
     if (row == nullptr) {

@@ -70,6 +70,8 @@ public:
     static std::span<const MessageRow> Rows();
     // The first row with `id`, or nullptr.
     static const MessageRow* Find(int32_t id);
+    // The name of a message the program relies on ("SerialNumberReply"), or nullptr.
+    static const char* Name(uint8_t code1, uint8_t code2);
 };
 
 // Sets `message` to the two code bytes of row `id` with Length 2; false (message unchanged)

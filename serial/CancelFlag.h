@@ -2,8 +2,8 @@
 
 namespace quillon {
 
-// Set by Stop or a confirmed close; every wait of a running operation ends when it is set.
-// The program has one thread, so a plain flag suffices.
+// Set by whoever wants the current wait to end (the Stop button, a signal handler's flag poll);
+// read by the waits. One thread.
 class CancelFlag {
 public:
     void Cancel() { cancelled_ = true; }

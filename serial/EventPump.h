@@ -37,7 +37,17 @@ public:
     // Handles the events that woke it. May return early; callers re-check their condition.
     virtual void WaitForActivity(int64_t deadlineMs, int readFd = -1) = 0;
 
+    // Like WaitForActivity, but wakes when `writeFd` can take more bytes. A pump that cannot
+    // watch for that looks again after a short nap.
+    virtual void WaitForWritable(int64_t deadlineMs, int writeFd) {
+        (void)writeFd;
+        const int64_t now = NowMs();
+        WaitForActivity(deadlineMs < now + kWritablePollMs ? deadlineMs : now + kWritablePollMs);
+    }
+
     virtual std::unique_ptr<Timer> CreateTimer() = 0;
+
+    static constexpr int kWritablePollMs = 5;
 
     // Sleeps `ms` milliseconds while events keep flowing.
     void SleepMs(int ms) {

@@ -24,8 +24,12 @@ public:
     virtual int Write(const uint8_t* /*buffer*/, int /*count*/) { return -1; }
     virtual int LastError() { return 0; }
 
+    // Writes as much of the block as the device takes without waiting: the byte count (0 when
+    // it takes nothing now), -1 on failure. A device that cannot tell writes the whole block.
+    virtual int WriteSome(const uint8_t* buffer, int count) { return Write(buffer, count); }
+
     // A descriptor that becomes readable when bytes arrive, for waits that sleep in the kernel;
-    // -1 when there is none (closed, or a device without one).
+    // -1 when there is none (closed, or a device without one). Writable when it takes bytes.
     virtual int WaitDescriptor() const { return -1; }
 
 protected:

@@ -29,6 +29,10 @@ public:
 
     virtual void SetComNumber(int n) = 0;
     virtual int ComNumber() const = 0;
+    // The device the port opens, resolved from the COM number by the front end. When empty,
+    // the component resolves ComNumber itself. ComNumber stays for titles and messages.
+    virtual void SetDevicePath(const std::string& path) { devicePath_ = path; }
+    virtual const std::string& DevicePath() const { return devicePath_; }
     virtual void SetRS485Mode(bool on) = 0;
     virtual bool RS485Mode() const = 0;
 
@@ -52,6 +56,9 @@ public:
     // A descriptor that becomes readable when bytes may have arrived, or -1 when the
     // component wakes the event loop by itself.
     virtual int WaitDescriptor() const { return -1; }
+
+private:
+    std::string devicePath_;
 };
 
 }  // namespace quillon

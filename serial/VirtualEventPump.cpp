@@ -36,6 +36,10 @@ void VirtualEventPump::WaitForActivity(int64_t deadlineMs, int /*readFd*/) {
     ProcessEvents();
 }
 
+void VirtualEventPump::WaitForWritable(int64_t deadlineMs, int /*writeFd*/) {
+    WaitForActivity(deadlineMs);
+}
+
 void VirtualEventPump::Advance(int64_t ms) {
     const int64_t target = now_ + ms;
     for (;;) {

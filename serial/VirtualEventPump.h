@@ -25,6 +25,8 @@ public:
     int64_t NowMs() const override { return now_; }
     void ProcessEvents() override;
     void WaitForActivity(int64_t deadlineMs, int readFd = -1) override;
+    // The descriptor is not watched: the wait ends like any other (deadline, timer, wake source).
+    void WaitForWritable(int64_t deadlineMs, int writeFd) override;
     std::unique_ptr<Timer> CreateTimer() override;
 
     // Moves the clock forward by `ms`, firing the timers that fall due on the way.

@@ -14,7 +14,8 @@ public:
     // Whether COM n is there: its device exists and opens as a terminal (not held by another
     // program).
     virtual bool Present(int n) = 0;
-    // The device COM n leads to, symbolic links resolved; "" when it has none.
+    // The device COM n opens (symbolic links resolved, so it matches the device names); ""
+    // when it has none.
     virtual std::string DevicePath(int n) = 0;
 };
 
@@ -64,6 +65,8 @@ public:
     int State(int n) const;
     void SetState(int n, int state);
     int UsbTag(int n) const;
+    // The device COM n opens ("" when it has none).
+    std::string DevicePathOf(int n) { return Valid(n) ? presence_.DevicePath(n) : ""; }
 
 private:
     static bool Valid(int n) { return n >= 1 && n <= kPorts; }

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "serial/ComPortPath.h"
+#include "serial/posix/ComPortPath.h"
 
 namespace quillon {
 

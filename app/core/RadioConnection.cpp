@@ -12,7 +12,7 @@ RadioConnection::RadioConnection(CommSession& link, UpdaterView& view, ComPortLi
     : link_(link), view_(view), ports_(ports), port_(port), processors_(std::move(processors)) {}
 
 bool RadioConnection::StartDeviceMode(std::string& error) {
-    return link_.StartCommunication(portNumber_, kLowSpeed, false, error);
+    return link_.StartCommunication(ports_.DevicePathOf(portNumber_), kLowSpeed, false, error);
 }
 
 bool RadioConnection::Fail(const std::string& error, bool show) {
@@ -81,6 +81,7 @@ bool RadioConnection::OpenPortMode(bool lowSpeed, const Build& build) {
         return Fail(error, !view_.ConsoleMode());
     }
     port_->SetComNumber(portNumber_);
+    port_->SetDevicePath(ports_.DevicePathOf(portNumber_));
     port_->SetRS485Mode(true);
     if (!link_.OpenWithPortComponent(*port_, error)) {
         return Fail(error, !view_.ConsoleMode());

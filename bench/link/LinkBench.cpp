@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "link/Comm.h"
-#include "serial/PollEventPump.h"
+#include "serial/posix/ComPortPath.h"
+#include "serial/posix/PollEventPump.h"
+#include "serial/posix/SerialDeviceFactory.h"
 #include "tests/serial/support/PtyPair.h"
 #include "tests/serial/support/TempComDir.h"
 
@@ -38,7 +40,7 @@ struct Rig {
     quillon::test::PtyPair pty;
     quillon::test::TempComDir coms;
     quillon::PollEventPump pump;
-    CommSession session{pump};
+    CommSession session{pump, quillon::SerialDeviceFactory()};
     std::unique_ptr<quillon::Timer> timer = pump.CreateTimer();
     bool open = false;
 
@@ -46,7 +48,7 @@ struct Rig {
         coms.Link(kCom, pty.SlavePath());
         session.UseTimeoutTimer(*timer);
         std::string error;
-        open = session.StartCommunication(kCom, 19200, false, error);
+        open = session.StartCommunication(quillon::ComPortPath::Resolve(kCom), 19200, false, error);
         session.SetFraming(1);
     }
 

@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "serial/KVTCommDeviceSerial.h"
-#include "serial/MonotonicClock.h"
-#include "serial/PollEventPump.h"
+#include "serial/posix/KVTCommDeviceSerial.h"
+#include "serial/posix/MonotonicClock.h"
+#include "serial/posix/PollEventPump.h"
 #include "tests/serial/support/PtyPair.h"
 #include "tests/serial/support/TempComDir.h"
 

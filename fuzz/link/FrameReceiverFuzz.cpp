@@ -82,11 +82,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     quillon::CommSession session(pump, [data, size] {
         quillon::LinkDevice link;
         link.device = std::make_unique<InputDevice>(data, size);
-        link.openPort = [](int, uint8_t, bool) { return true; };
+        link.openPort = [](const std::string&, uint8_t, bool) { return true; };
         return link;
     });
     std::string error;
-    if (!session.StartCommunication(1, 19200, false, error)) {
+    if (!session.StartCommunication("fuzz", 19200, false, error)) {
         return 0;
     }
     session.SetActive(true);

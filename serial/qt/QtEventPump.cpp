@@ -7,7 +7,7 @@
 
 #include <poll.h>
 
-#include "serial/MonotonicClock.h"
+#include "serial/posix/MonotonicClock.h"
 #include "serial/qt/QtTimer.h"
 
 namespace quillon {
@@ -44,12 +44,12 @@ std::unique_ptr<Timer> QtEventPump::CreateTimer() {
     return std::make_unique<QtTimer>();
 }
 
-void QtEventPump::WatchDescriptor(int fd) {
-    if (notifier_ && notifier_->socket() == fd) {
+void QtEventPump::WatchDescriptor(int fd, QSocketNotifier::Type type) {
+    if (notifier_ && notifier_->socket() == fd && notifier_->type() == type) {
         notifier_->setEnabled(true);
         return;
     }
-    notifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    notifier_ = std::make_unique<QSocketNotifier>(fd, type);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
         // Level-triggered: stop watching until the next wait, or the loop would wake again and
         // again for bytes nobody has read yet.
@@ -58,14 +58,22 @@ void QtEventPump::WatchDescriptor(int fd) {
 }
 
 void QtEventPump::WaitForActivity(int64_t deadlineMs, int readFd) {
+    Wait(deadlineMs, readFd, QSocketNotifier::Read);
+}
+
+void QtEventPump::WaitForWritable(int64_t deadlineMs, int writeFd) {
+    Wait(deadlineMs, writeFd, QSocketNotifier::Write);
+}
+
+void QtEventPump::Wait(int64_t deadlineMs, int fd, QSocketNotifier::Type type) {
     const int64_t left = deadlineMs - NowMs();
     if (left <= 0) {
         ProcessEvents();
         return;
     }
     deadline_.start(static_cast<int>(std::min<int64_t>(left, INT_MAX)));
-    if (readFd >= 0 && !HungUp(readFd)) {
-        WatchDescriptor(readFd);
+    if (fd >= 0 && !HungUp(fd)) {
+        WatchDescriptor(fd, type);
     }
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     deadline_.stop();

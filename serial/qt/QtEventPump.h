@@ -20,10 +20,12 @@ public:
     int64_t NowMs() const override;
     void ProcessEvents() override;
     void WaitForActivity(int64_t deadlineMs, int readFd = -1) override;
+    void WaitForWritable(int64_t deadlineMs, int writeFd) override;
     std::unique_ptr<Timer> CreateTimer() override;
 
 private:
-    void WatchDescriptor(int fd);
+    void WatchDescriptor(int fd, QSocketNotifier::Type type);
+    void Wait(int64_t deadlineMs, int fd, QSocketNotifier::Type type);
 
     QTimer deadline_;
     std::unique_ptr<QSocketNotifier> notifier_;

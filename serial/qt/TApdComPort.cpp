@@ -15,7 +15,7 @@
 #include <cstring>
 #include <string>
 
-#include "serial/ComPortPath.h"
+#include "serial/posix/ComPortPath.h"
 
 namespace quillon {
 
@@ -75,7 +75,8 @@ void TApdComPort::OpenPort() {
     if (port_.isOpen()) {
         return;
     }
-    const std::string entry = ComPortPath::Resolve(comNumber_);
+    const std::string entry =
+        DevicePath().empty() ? ComPortPath::Resolve(comNumber_) : DevicePath();
     if (entry.empty()) {
         Refuse(EAPDException::kPortInUseOrMissing, comNumber_, "no such port");
     }

@@ -9,7 +9,9 @@
 
 #include "link/Comm.h"
 #include "link/RadioQueries.h"
-#include "serial/PollEventPump.h"
+#include "serial/posix/ComPortPath.h"
+#include "serial/posix/PollEventPump.h"
+#include "serial/posix/SerialDeviceFactory.h"
 #include "tests/integration/RadioKindQuery.h"
 #include "tests/integration/TestRadio.h"
 #include "tests/integration/VirtualRadio.h"
@@ -45,7 +47,9 @@ protected:
         radio = std::make_unique<VirtualRadio>(options, VirtualRadio::ComNumberForCurrentTest());
         EXPECT_TRUE(radio->Started()) << radio->ErrorText();
         std::string error = "not cleared";
-        EXPECT_TRUE(session.StartCommunication(radio->Com(), 19200, false, error)) << error;
+        EXPECT_TRUE(
+            session.StartCommunication(ComPortPath::Resolve(radio->Com()), 19200, false, error))
+            << error;
         EXPECT_EQ(error, "");
         session.SetFraming(1);
         session.SetActive(true);
@@ -54,7 +58,7 @@ protected:
 
     PollEventPump pump;
     std::unique_ptr<Timer> timer = pump.CreateTimer();
-    CommSession session{pump};
+    CommSession session{pump, SerialDeviceFactory()};
     std::unique_ptr<VirtualRadio> radio;
 };
 
@@ -253,8 +257,8 @@ TEST_F(DeviceModeTest, RadioThatGoesAwayEndsTheWaitWithoutSpinning) {
 TEST_F(DeviceModeTest, MissingPortIsRefused) {
     TempComDir emptyDir;
     std::string error;
-    EXPECT_FALSE(
-        session.StartCommunication(VirtualRadio::ComNumberForCurrentTest(), 19200, false, error));
+    EXPECT_FALSE(session.StartCommunication(
+        ComPortPath::Resolve(VirtualRadio::ComNumberForCurrentTest()), 19200, false, error));
     EXPECT_EQ(error, "Unable to start communication: COM port error");
     // Nothing to wait on: a receive ends at once instead of running into its time-out.
     session.SetActive(true);

@@ -21,10 +21,10 @@ protected:
 
 TEST_F(CommSessionTest, DeviceModeOpensWithTheBaudIndexAndFlowFlag) {
     std::string error = "stale";
-    ASSERT_TRUE(session.StartCommunication(12, 115200, false, error));
+    ASSERT_TRUE(session.StartCommunication("/dev/com12", 115200, false, error));
     EXPECT_EQ(error, "");
     ASSERT_EQ(openCalls.size(), 1u);
-    EXPECT_EQ(openCalls[0].port, 12);
+    EXPECT_EQ(openCalls[0].port, "/dev/com12");
     EXPECT_EQ(openCalls[0].baudIndex, 19);
     EXPECT_FALSE(openCalls[0].flow);
     EXPECT_FALSE(session.Active()) << "opening leaves the link inactive";
@@ -34,7 +34,7 @@ TEST_F(CommSessionTest, DeviceModeOpensWithTheBaudIndexAndFlowFlag) {
     session.Close();
     EXPECT_EQ(session.Device(), nullptr);
     // Each opening makes a fresh device.
-    ASSERT_TRUE(session.StartCommunication(12, 2400, false, error));
+    ASSERT_TRUE(session.StartCommunication("/dev/com12", 2400, false, error));
     EXPECT_EQ(devicesMade, 2);
     EXPECT_EQ(openCalls[1].baudIndex, 14) << "unknown speeds open at 19200";
 }
@@ -42,12 +42,12 @@ TEST_F(CommSessionTest, DeviceModeOpensWithTheBaudIndexAndFlowFlag) {
 TEST_F(CommSessionTest, DeviceModeOpenFailuresGiveThePortErrorText) {
     std::string error;
     openSucceeds = false;
-    EXPECT_FALSE(session.StartCommunication(3, 19200, false, error));
+    EXPECT_FALSE(session.StartCommunication("/dev/com3", 19200, false, error));
     EXPECT_EQ(error, "Unable to start communication: COM port error");
 
     CommSession throwing(pump, []() -> LinkDevice { throw std::runtime_error("no device"); });
     error.clear();
-    EXPECT_FALSE(throwing.StartCommunication(3, 19200, false, error));
+    EXPECT_FALSE(throwing.StartCommunication("/dev/com3", 19200, false, error));
     EXPECT_EQ(error, "Unable to start communication: COM port error");
 }
 
@@ -229,7 +229,7 @@ TEST_F(CommSessionTest, StopClearingActiveEndsAWait) {
 TEST_F(CommSessionTest, WithoutATimerTheSessionEndsItsOwnWaits) {
     CommSession bare(pump, [this] { return MakeDevice(); });
     std::string error;
-    ASSERT_TRUE(bare.StartCommunication(1, 19200, false, error));
+    ASSERT_TRUE(bare.StartCommunication("/dev/com1", 19200, false, error));
     bare.SetActive(true);
     bare.SetTimeout(750);
     bare.ReceiveAnyFrame();

@@ -225,9 +225,18 @@ public:
         return count;
     }
 
+    // Takes nothing while `writable_` says no (a stalled line), else the whole block.
+    int WriteSome(const uint8_t* buffer, int count) override {
+        if (open_ && writable_ && !writable_()) {
+            return 0;
+        }
+        return Write(buffer, count);
+    }
+
     // A descriptor to hand to waits (the virtual clock never looks at it).
     int WaitDescriptor() const override { return open_ ? waitDescriptor_ : -1; }
 
+    std::function<bool()> writable_;
     int closes_ = 0;
     int waitDescriptor_ = -1;
 

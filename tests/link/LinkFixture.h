@@ -27,7 +27,7 @@ protected:
     // Opens device mode as the connection code does: framed, active.
     void OpenDeviceMode() {
         std::string error;
-        ASSERT_TRUE(session.StartCommunication(7, 19200, false, error)) << error;
+        ASSERT_TRUE(session.StartCommunication("/dev/com7", 19200, false, error)) << error;
         session.SetFraming(1);
         session.SetActive(true);
     }
@@ -47,8 +47,8 @@ protected:
         auto fake = std::make_unique<FakeDevice>(radio);
         device = fake.get();
         LinkDevice link;
-        link.openPort = [this](int portNumber, uint8_t baudIndex, bool flow) {
-            openCalls.push_back({portNumber, baudIndex, flow});
+        link.openPort = [this](const std::string& path, uint8_t baudIndex, bool flow) {
+            openCalls.push_back({path, baudIndex, flow});
             if (!openSucceeds) {
                 return false;
             }
@@ -60,7 +60,7 @@ protected:
     }
 
     struct OpenCall {
-        int port;
+        std::string port;
         uint8_t baudIndex;
         bool flow;
     };

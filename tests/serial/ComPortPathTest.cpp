@@ -1,4 +1,4 @@
-#include "serial/ComPortPath.h"
+#include "serial/posix/ComPortPath.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "serial/KVTWinExtSerialPort.h"
+#include "serial/posix/KVTWinExtSerialPort.h"
 #include "tests/serial/support/PtyPair.h"
 #include "tests/serial/support/TempComDir.h"
 

@@ -1,8 +1,8 @@
-#include "serial/KVTCommDeviceSerial.h"
+#include "serial/posix/KVTCommDeviceSerial.h"
 
 #include <gtest/gtest.h>
 
-#include "serial/KVTWinExtSerialPort.h"
+#include "serial/posix/KVTWinExtSerialPort.h"
 #include "tests/serial/SerialTestUtil.h"
 #include "tests/serial/support/PtyPair.h"
 #include "tests/serial/support/TempComDir.h"

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <thread>
 
-#include "serial/KVTWinExtSerialPort.h"
+#include "serial/posix/KVTWinExtSerialPort.h"
 #include "tests/serial/SerialTestUtil.h"
 #include "tests/serial/support/PtyPair.h"
 

@@ -3,8 +3,8 @@
 
 #include <array>
 
-#include "serial/CustomLineSpeed.h"
-#include "serial/KVTWinExtSerialPort.h"
+#include "serial/posix/CustomLineSpeed.h"
+#include "serial/posix/KVTWinExtSerialPort.h"
 #include "tests/serial/SerialTestUtil.h"
 #include "tests/serial/support/PtyPair.h"
 

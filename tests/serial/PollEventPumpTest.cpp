@@ -1,4 +1,4 @@
-#include "serial/PollEventPump.h"
+#include "serial/posix/PollEventPump.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

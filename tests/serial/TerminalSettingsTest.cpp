@@ -1,4 +1,4 @@
-#include "serial/TerminalSettings.h"
+#include "serial/posix/TerminalSettings.h"
 
 #include <gtest/gtest.h>
 

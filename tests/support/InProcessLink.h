@@ -31,13 +31,15 @@ inline uint32_t SpeedOfBaudIndex(uint8_t index) {
 }
 
 struct InProcessLink {
+    static constexpr char kDevicePath[] = "/dev/virtual-radio";
+
     explicit InProcessLink(sim::RadioConfig config = {}) : radio(pump, std::move(config)) {
         session.UseTimeoutTimer(*timer);
     }
 
     // Opens device mode at 19200 bit/s, framed and active, as the connection code does.
     bool Connect(std::string& error) {
-        if (!session.StartCommunication(7, 19200, false, error)) {
+        if (!session.StartCommunication(kDevicePath, 19200, false, error)) {
             return false;
         }
         session.SetFraming(1);
@@ -50,7 +52,7 @@ struct InProcessLink {
         LinkDevice link;
         auto device = radio.MakeDevice();
         KVTCommDevice* raw = device.get();
-        link.openPort = [this, raw](int, uint8_t baudIndex, bool) {
+        link.openPort = [this, raw](const std::string&, uint8_t baudIndex, bool) {
             radio.SetHostSpeed(SpeedOfBaudIndex(baudIndex));
             return raw->Open() == 1;
         };

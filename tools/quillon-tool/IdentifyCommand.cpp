@@ -19,8 +19,9 @@
 #include "app/core/TargetRadioCheck.h"
 #include "link/RadioQueries.h"
 #include "link/VersionInfoText.h"
-#include "serial/PollEventPump.h"
-#include "tools/quillon-tool/PublishedPath.h"
+#include "serial/posix/PollEventPump.h"
+#include "serial/posix/SerialDeviceFactory.h"
+#include "tools/quillon-tool/PortArgument.h"
 #include "tools/quillon-tool/ToolCommand.h"
 #include "tools/quillon-tool/ToolView.h"
 
@@ -30,6 +31,16 @@ namespace {
 constexpr int kExitMayUpdate = 0;
 constexpr int kExitRefused = 1;
 constexpr int kExitUnreadable = 2;
+// --port PATH: the one port there is.
+class FixedPort : public PortPresence {
+public:
+    bool Present(int n) override {
+        return n == 1 && ComPortPath::ProbePath(path) == ComPortPath::State::Present;
+    }
+    std::string DevicePath(int n) override { return n == 1 ? path : ""; }
+    std::string path;
+};
+
 constexpr char kVersionError[] = "Communication error while retrieving version information.";
 
 void PrintLine(const std::string& heading, const std::string& value) {
@@ -145,14 +156,15 @@ int RunIdentify(const std::string& portText) {
     PrintLine("Corresponding Tessera Version:", view.target.tesseraVersion);
     PrintLine("Corresponding Vernier Version:", view.target.vernierVersion);
 
-    PublishedPath published;
+    // A device path stands in as COM 1; a COM number is found as the updater finds it.
+    ComPortPresence machinePorts;
+    FixedPort fixedPort;
+    PortPresence* presence = &machinePorts;
     int portNumber = 0;
     if (portText.find('/') != std::string::npos) {
-        portNumber = published.Publish(portText);
-        if (portNumber == 0) {
-            std::cerr << "Cannot reach " << portText << " as a COM port.\n";
-            return kExitUnreadable;
-        }
+        fixedPort.path = portText;
+        presence = &fixedPort;
+        portNumber = 1;
     } else {
         portNumber = ParsePortNumber(portText);
         if (portNumber == 0) {
@@ -163,19 +175,20 @@ int RunIdentify(const std::string& portText) {
     }
 
     PollEventPump pump;
-    CommSession session(pump);
+    CommSession session(pump, SerialDeviceFactory());
     std::unique_ptr<Timer> timer = pump.CreateTimer();
     session.UseTimeoutTimer(*timer);
-    ComPortPresence presence;
     SysfsPortDeviceNames names;
-    ComPortList ports(presence, names);
+    ComPortList ports(*presence, names);
     ports.Select(portNumber - 1);
     // The tool has no serial-port component: a mobile build without a box cannot connect.
     RadioConnection connection(session, view, ports, nullptr, ProcessorCount);
     if (!connection.ConnectToRadio(false, {a.RadioModel, radioType})) {
         return kExitUnreadable;
     }
-    std::cout << "\nCOM" << portNumber << ": connected\n\n";
+    std::cout << "\n"
+              << (presence == &fixedPort ? portText : "COM" + std::to_string(portNumber))
+              << ": connected\n\n";
     const int result = RunChecks(session, view, a, radioType);
     connection.CloseAndFree();
     std::cout.flush();

@@ -2,9 +2,6 @@
 // and serial number over a low-speed device-mode link, as the window's Retrieve button does,
 // and prints the seven lines of the version panel.
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <iomanip>
@@ -15,8 +12,10 @@
 #include "link/Comm.h"
 #include "link/RadioQueries.h"
 #include "link/VersionInfoText.h"
-#include "serial/ComPortPath.h"
-#include "serial/PollEventPump.h"
+#include "serial/posix/ComPortPath.h"
+#include "serial/posix/PollEventPump.h"
+#include "serial/posix/SerialDeviceFactory.h"
+#include "tools/quillon-tool/PortArgument.h"
 #include "tools/quillon-tool/ToolCommand.h"
 
 namespace quillon::tool {
@@ -32,84 +31,39 @@ struct InfoOptions {
     int radioType = 0;
 };
 
-// Makes a device path reachable as a COM number: a private COM directory whose com1 leads to
-// the path, for as long as the object lives.
-class PublishedPath {
-public:
-    PublishedPath() = default;
-    PublishedPath(const PublishedPath&) = delete;
-    PublishedPath& operator=(const PublishedPath&) = delete;
-    ~PublishedPath() {
-        if (!link_.empty()) {
-            ::unlink(link_.c_str());
-        }
-        if (!dir_.empty()) {
-            ::rmdir(dir_.c_str());
-        }
-    }
-
-    // The COM number that now names `path`, or 0 when it could not be published.
-    int Publish(const std::string& path) {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern =
-            std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/quillon-info-XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            return 0;
-        }
-        dir_ = pattern;
-        const std::string link = dir_ + "/com1";
-        if (::symlink(path.c_str(), link.c_str()) != 0) {
-            return 0;
-        }
-        link_ = link;
-        if (::setenv(ComPortPath::kDirVariable, dir_.c_str(), 1) != 0) {
-            return 0;
-        }
-        return 1;
-    }
-
-private:
-    std::string dir_;
-    std::string link_;
-};
-
-// The COM number of a --port argument: a number from 1 to 255, or 0.
-int ParsePortNumber(const std::string& text) {
-    if (text.empty() || text.size() > 3 ||
-        text.find_first_not_of("0123456789") != std::string::npos) {
-        return 0;
-    }
-    const int n = std::stoi(text);
-    return n >= ComPortPath::kFirst && n <= ComPortPath::kLast ? n : 0;
-}
-
 int RunInfo(const InfoOptions& options) {
-    PublishedPath published;
-    int portNumber = 0;
+    // A COM number is resolved here, once; the session opens the device path.
+    std::string devicePath;
+    std::string portName = options.port;
     if (options.port.find('/') != std::string::npos) {
-        portNumber = published.Publish(options.port);
-        if (portNumber == 0) {
-            std::cerr << "Cannot reach " << options.port << " as a COM port.\n";
-            return kExitFailed;
-        }
+        devicePath = options.port;
     } else {
-        portNumber = ParsePortNumber(options.port);
+        const int portNumber = ParsePortNumber(options.port);
         if (portNumber == 0) {
             std::cerr << "--port: expected a COM number from 1 to 255 or a device path, got \""
                       << options.port << "\".\n";
             return kExitUsage;
         }
+        devicePath = ComPortPath::Resolve(portNumber);
+        portName = "COM" + std::to_string(portNumber);
     }
 
     PollEventPump pump;
-    CommSession session(pump);
+    CommSession session(pump, SerialDeviceFactory());
     std::unique_ptr<Timer> timer = pump.CreateTimer();
     session.UseTimeoutTimer(*timer);
 
     std::string error;
-    if (!session.StartCommunication(portNumber, 19200, false, error)) {
+    if (!session.StartCommunication(devicePath, 19200, false, error)) {
+        OpenFailure failure = session.LastOpenFailure();
+        if (devicePath.empty()) {
+            failure.devicePath = portName;  // a number with no device behind it
+        }
         session.Close();
         std::cerr << error << "\n";
+        if (failure.reason != OpenFailure::Reason::None) {
+            std::cerr << failure.Describe() << "\n";
+        }
         return kExitFailed;
     }
     session.SetFraming(1);

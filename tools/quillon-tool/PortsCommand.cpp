@@ -9,7 +9,8 @@
 
 #include "app/core/ComPortList.h"
 #include "app/core/SysfsPortDeviceNames.h"
-#include "serial/ComPortPath.h"
+#include "serial/posix/ComPortPath.h"
+#include "serial/posix/DeviceAccess.h"
 #include "tools/quillon-tool/ToolCommand.h"
 
 namespace quillon::tool {
@@ -42,6 +43,12 @@ int RunPorts() {
         }
         if (port.inUse) {
             std::cout << "  in use";
+        } else if (port.noAccess) {
+            const std::string group = DeviceAccess::GroupOf(port.path);
+            std::cout << "  no access";
+            if (!group.empty()) {
+                std::cout << " (group " << group << ": sudo usermod -aG " << group << " $USER)";
+            }
         }
         std::cout << '\n';
     }
@@ -57,7 +64,8 @@ void AddPortsCommand(CLI::App& app, int& exitCode) {
     ports->footer(std::string("COM n is $") + ComPortPath::kDirVariable +
                   "/comN when that entry exists, else /dev/ttyS(n-1) for COM1-32,\n"
                   "/dev/ttyUSB(n-33) for COM33-96, /dev/ttyACM(n-97) for COM97-160.\n"
-                  "A port another program holds is marked \"in use\".");
+                  "A port another program holds is marked \"in use\"; one this user may not open, "
+                  "\"no access\".");
     ports->callback([&exitCode] { exitCode = RunPorts(); });
 }
 

@@ -1,5 +1,9 @@
 #include <CLI/CLI.hpp>
+#include <iostream>
+#include <string>
 #include <vector>
+
+#include "serial/posix/TraceFile.h"
 
 #include "tools/quillon-tool/ToolCommand.h"
 
@@ -21,9 +25,27 @@ int main(int argc, char** argv) {
     CLI::App app{
         "Quillon Code Updater companion tool: COM ports, radio information, codeplug files"};
     app.require_subcommand(1);
+    // The trace must be on before a command runs: the option installs it as soon as it is read.
+    std::string traceError;
+    app.add_option_function<std::string>(
+           "--trace",
+           [](const std::string& path) {
+               std::string error;
+               if (!quillon::TraceFile::Install(path, error)) {
+                   throw CLI::ValidationError("--trace", error);
+               }
+           },
+           std::string("Append a protocol trace to FILE (as $") + quillon::TraceFile::kVariable +
+               "=FILE does)")
+        ->option_text("FILE")
+        ->trigger_on_parse();
     int exitCode = 0;
     for (auto& registrar : quillon::tool::Registrars()) {
         registrar(app, exitCode);
+    }
+    if (!quillon::TraceFile::InstallFromEnvironment(traceError)) {
+        std::cerr << traceError << "\n";
+        return 1;
     }
     try {
         app.parse(argc, argv);

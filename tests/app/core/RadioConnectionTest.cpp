@@ -188,3 +188,38 @@ TEST(ProcessorCountTest, FollowsTheAffinityMask) {
 
 }  // namespace
 }  // namespace quillon
+
+namespace quillon {
+namespace {
+
+// A device that does not open: the session's own reason goes to the "COM Port" box, except
+// for a portable build in command-line mode, which leaves the telling to its caller.
+TEST(ConnectToRadioTest, DeviceOpenFailureShowsTheSessionsTextAndFreesThePort) {
+    struct Case {
+        uint8_t model;
+        bool console;
+        size_t boxes;
+    };
+    for (const Case& c :
+         {Case{0, false, 1}, Case{0, true, 0}, Case{1, false, 1}, Case{1, true, 1}}) {
+        VirtualEventPump pump;
+        CommSession session(pump, [] { return LinkDevice{}; });
+        OnePortPresent presence;
+        NoNames names;
+        ComPortList ports(presence, names);
+        ports.RefreshComPorts();
+        ports.Select(6);
+        RecordingView view(c.console);
+        RadioConnection connection(session, view, ports, nullptr, [] { return 1; });
+        EXPECT_FALSE(connection.ConnectToRadio(false, {c.model, 0}, 7));
+        EXPECT_EQ(ports.State(7), ComPortList::kFree);
+        ASSERT_EQ(view.boxes.size(), c.boxes);
+        if (c.boxes == 1) {
+            EXPECT_EQ(view.boxes[0].caption, "COM Port");
+            EXPECT_EQ(view.boxes[0].text, CommSession::kPortErrorText);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace quillon

@@ -8,6 +8,8 @@
 
 #include "link/Comm.h"
 #include "link/RadioQueries.h"
+#include "serial/posix/ComPortPath.h"
+#include "serial/posix/SerialDeviceFactory.h"
 #include "serial/qt/QtEventPump.h"
 #include "serial/qt/TApdComPort.h"
 #include "tests/integration/RadioKindQuery.h"
@@ -62,7 +64,7 @@ protected:
     QtEventPump pump;
     std::unique_ptr<Timer> timer = pump.CreateTimer();
     TApdComPort port;
-    CommSession session{pump};
+    CommSession session{pump, SerialDeviceFactory()};
     std::unique_ptr<VirtualRadio> radio;
 };
 
@@ -161,7 +163,8 @@ TEST_F(PortModeTest, ProbeWithoutABoxHandsOverToPortMode) {
     // no box, close, reopen the same port through the component.
     StartRadio(With(kStuffedRadio, {"--kind", "mobile"}));
     std::string error;
-    ASSERT_TRUE(session.StartCommunication(radio->Com(), 19200, false, error)) << error;
+    ASSERT_TRUE(session.StartCommunication(ComPortPath::Resolve(radio->Com()), 19200, false, error))
+        << error;
     session.SetFraming(1);
     session.SetActive(true);
     session.SetTimeout(500);
@@ -184,19 +187,22 @@ TEST_F(PortModeTest, CloseReleasesThePortAndAHeldPortIsRefused) {
     // While the component holds the port, device mode cannot have it.
     std::string error;
     {
-        CommSession other(pump);
-        EXPECT_FALSE(other.StartCommunication(radio->Com(), 19200, false, error));
+        CommSession other(pump, SerialDeviceFactory());
+        EXPECT_FALSE(
+            other.StartCommunication(ComPortPath::Resolve(radio->Com()), 19200, false, error));
     }
 
     session.Close();
     EXPECT_FALSE(port.Open());
     // Closed means released: device mode opens it now, and the other way round.
-    CommSession deviceSession(pump);
-    ASSERT_TRUE(deviceSession.StartCommunication(radio->Com(), 19200, false, error)) << error;
+    CommSession deviceSession(pump, SerialDeviceFactory());
+    ASSERT_TRUE(
+        deviceSession.StartCommunication(ComPortPath::Resolve(radio->Com()), 19200, false, error))
+        << error;
     TApdComPort secondPort;
     secondPort.SetComNumber(radio->Com());
     secondPort.SetRS485Mode(true);
-    CommSession portSession(pump);
+    CommSession portSession(pump, SerialDeviceFactory());
     EXPECT_FALSE(portSession.OpenWithPortComponent(secondPort, error));
     EXPECT_EQ(error, "The chosen COM port is in use or not available");
     deviceSession.Close();

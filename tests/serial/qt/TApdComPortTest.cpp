@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "serial/KVTWinExtSerialPort.h"
+#include "serial/posix/KVTWinExtSerialPort.h"
 #include "serial/qt/QtEventPump.h"
 #include "tests/serial/SerialTestUtil.h"
 #include "tests/serial/qt/QtTestApp.h"
@@ -221,6 +221,21 @@ TEST_F(TApdComPortTest, MissingOrHeldPortsRaiseInUseOrNotAvailable) {
     other.SetOpen(false);
     EXPECT_EQ(OpenErrorCode(), 0);
     EXPECT_TRUE(port.Open());
+}
+
+TEST_F(TApdComPortTest, ADevicePathOpensWhateverTheComNumber) {
+    // The front end resolved the number; the component opens the path it was given and keeps
+    // the number for titles.
+    port.SetComNumber(230);  // no device of its own
+    port.SetDevicePath(pty.SlavePath());
+    EXPECT_EQ(OpenErrorCode(), 0);
+    EXPECT_TRUE(port.Open());
+    EXPECT_EQ(port.ComNumber(), 230);
+    port.SetOpen(false);
+
+    port.SetComNumber(kCom);  // a number that has a device does not win over a missing path
+    port.SetDevicePath(dir.Path() + "/gone");
+    EXPECT_EQ(OpenErrorCode(), EAPDException::kPortInUseOrMissing);
 }
 
 TEST(TApdComPortGone, ADeviceThatGoesAwayClosesThePort) {

@@ -191,16 +191,71 @@ TEST(InfoCommand, PortsThatDoNotOpenAndBadOptions) {
     TempDir dir;
     const ToolRun missing = RunTool({"info", "--port", "200"}, dir, dir.Path());
     EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_EQ(missing.err, "Unable to start communication: COM port error\n");
+    EXPECT_EQ(missing.err,
+              "Unable to start communication: COM port error\nCOM200: does not exist\n");
 
     const ToolRun noDevice = RunTool({"info", "--port", dir.Path() + "/nothing"}, dir);
     EXPECT_EQ(noDevice.exitCode, 1);
-    EXPECT_EQ(noDevice.err, "Unable to start communication: COM port error\n");
+    EXPECT_EQ(noDevice.err, "Unable to start communication: COM port error\n" + dir.Path() +
+                                "/nothing: does not exist\n");
 
     EXPECT_EQ(RunTool({"info", "--port", "0"}, dir).exitCode, 2);
     EXPECT_EQ(RunTool({"info", "--port", "COM3"}, dir).exitCode, 2);
     EXPECT_EQ(RunTool({"info", "--port", "3", "--radio-type", "2"}, dir).exitCode, 2);
     EXPECT_EQ(RunTool({"info"}, dir).exitCode, 2);
+}
+
+}  // namespace
+
+namespace {
+
+// The protocol trace of a real exchange over a pseudo-terminal, asked for by option or by the
+// environment: the open with the device path, each request and reply with its name, the close.
+TEST(InfoCommand, TracesTheExchangeByOptionOrEnvironment) {
+    TempDir dir;
+    SimProcess sim(Radio());
+    const std::string device = sim.FirstLine();
+    ASSERT_FALSE(device.empty()) << sim.ErrorText();
+
+    const std::string byOption = dir.Path() + "/option.trace";
+    const std::string byEnvironment = dir.Path() + "/environment.trace";
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        std::string trace;
+    };
+    const Case cases[] = {
+        {"--trace", {"--trace", byOption, "info", "--port", device}, byOption},
+        {"QUILLON_TRACE", {"info", "--port", device}, byEnvironment},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.trace == byEnvironment) {
+            ::setenv("QUILLON_TRACE", byEnvironment.c_str(), 1);
+        }
+        const ToolRun run = RunTool(c.args, dir);
+        ::unsetenv("QUILLON_TRACE");
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+
+        const std::string trace = ReadFile(c.trace);
+        size_t at = 0;
+        for (const std::string& piece :
+             {" OPEN " + device + " device mode 19200 bit/s\n", std::string(" TX BA 7F 01 04 1C "),
+              std::string("[04 1C FileFormatRequest]\n"), std::string(" RX BA 7F 01 04 1D "),
+              std::string("[04 1D FileFormatReply]\n"),
+              std::string("[04 04 SerialNumberRequest]\n"),
+              std::string("[04 05 SerialNumberReply]\n"), " CLOSE " + device + "\n"}) {
+            const size_t found = trace.find(piece, at);
+            ASSERT_NE(found, std::string::npos) << "missing, in order: " << piece << "\n" << trace;
+            at = found + piece.size();
+        }
+    }
+
+    // A trace file that cannot be written is an error before anything is sent.
+    const ToolRun bad =
+        RunTool({"--trace", dir.Path() + "/no/such/dir/t", "info", "--port", device}, dir);
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_NE(bad.err.find("Cannot open the trace file"), std::string::npos) << bad.err;
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
 
-#include "serial/KVTWinExtSerialPort.h"
+#include "serial/posix/KVTWinExtSerialPort.h"
 #include "tests/serial/support/PtyPair.h"
 #include "tests/serial/support/TempComDir.h"
 
@@ -16,8 +18,9 @@ struct ToolRun {
     std::string output;
 };
 
-ToolRun RunTool(const std::string& arguments) {
-    const std::string command = std::string(QUILLON_BINARY_DIR "/tools/quillon-tool ") + arguments;
+ToolRun RunTool(const std::string& arguments, const std::string& prefix = "") {
+    const std::string command =
+        prefix + std::string(QUILLON_BINARY_DIR "/tools/quillon-tool ") + arguments;
     ToolRun run;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) {
@@ -58,6 +61,29 @@ TEST(PortsCommandTest, ListsPublishedPortsWithTheirDevicesAndMarksHeldOnes) {
     KVTWinExtSerialPort after;
     after.SetPortName(dir.EntryPath(205));
     EXPECT_TRUE(after.Open());
+}
+
+TEST(PortsCommandTest, PortsThisUserMayNotOpenAreListedAsNoAccess) {
+    if (::geteuid() != 0 || ::access("/usr/bin/setpriv", X_OK) != 0) {
+        GTEST_SKIP() << "needs root and setpriv to run the tool as an unprivileged user";
+    }
+    test::TempComDir dir;
+    test::PtyPair denied;
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(denied.SlavePath().c_str(), 0660), 0);
+    dir.Link(207, denied.SlavePath());
+
+    const ToolRun run =
+        RunTool("ports", "/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups ");
+    if (run.exitCode == 126 || run.exitCode == 127) {
+        GTEST_SKIP() << "the tool cannot run as nobody here";
+    }
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.output.find("COM207  " + denied.SlavePath() + "  no access (group "),
+              std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("sudo usermod -aG "), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("No COM ports found."), std::string::npos) << run.output;
 }
 
 TEST(PortsCommandTest, UnknownOptionIsAUsageError) {

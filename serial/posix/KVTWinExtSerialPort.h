@@ -46,6 +46,9 @@ public:
     uint32_t ModemStatus() override;
     int32_t Read(uint8_t* buffer, int32_t count) override;
     int32_t Write(const uint8_t* buffer, int32_t count) override;
+    // Writes what the driver takes now, without waiting or draining: the byte count (0 when the
+    // output queue is full), -1 when the device failed.
+    int32_t WriteSome(const uint8_t* buffer, int32_t count);
 
     // The open device's descriptor (readable when bytes arrive), or -1 when closed.
     int Descriptor() const { return fd_; }

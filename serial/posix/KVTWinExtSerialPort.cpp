@@ -1,4 +1,4 @@
-#include "serial/KVTWinExtSerialPort.h"
+#include "serial/posix/KVTWinExtSerialPort.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -12,9 +12,9 @@
 #include <climits>
 #include <utility>
 
-#include "serial/CustomLineSpeed.h"
-#include "serial/MonotonicClock.h"
-#include "serial/TerminalSettings.h"
+#include "serial/posix/CustomLineSpeed.h"
+#include "serial/posix/MonotonicClock.h"
+#include "serial/posix/TerminalSettings.h"
 
 namespace quillon {
 
@@ -385,6 +385,30 @@ int32_t KVTWinExtSerialPort::Write(const uint8_t* buffer, int32_t count) {
     }
     Flush();
     return result;
+}
+
+int32_t KVTWinExtSerialPort::WriteSome(const uint8_t* buffer, int32_t count) {
+    if (!open_ || buffer == nullptr || count <= 0) {
+        return 0;
+    }
+    int32_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::write(fd_, buffer + done, static_cast<size_t>(count - done));
+        if (n > 0) {
+            done += static_cast<int32_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN) {
+            systemError_ = errno;
+            lastError_ = kWriteFailed;
+            return -1;
+        }
+        break;  // the output queue is full for now
+    }
+    return done;
 }
 
 bool KVTWinExtSerialPort::ReadChar(uint8_t* byte) {

@@ -18,13 +18,15 @@ public:
     static constexpr int kLast = 255;
     static constexpr const char* kDirVariable = "QUILLON_COM_DIR";
 
-    enum class State { Absent, Present, InUse };
+    // NoAccess: the device is there, but this user may not open it.
+    enum class State { Absent, Present, InUse, NoAccess };
 
     struct PortInfo {
         int number = 0;
         std::string path;        // what the port opens (the entry or default device)
         std::string devicePath;  // the device it leads to, symbolic links resolved
         bool inUse = false;
+        bool noAccess = false;  // there, but this user may not open it
     };
 
     // The device path of COM `n`, or "" when the number has none.
@@ -38,7 +40,7 @@ public:
     static State Probe(int n);
     static State ProbePath(const std::string& path);
 
-    // Every present port from COM1 to COM255, in order.
+    // Every present port from COM1 to COM255, in order, those this user may not open included.
     static std::vector<PortInfo> Enumerate();
 };
 

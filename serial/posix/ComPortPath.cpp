@@ -1,4 +1,4 @@
-#include "serial/ComPortPath.h"
+#include "serial/posix/ComPortPath.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -46,6 +46,9 @@ ComPortPath::State ComPortPath::ProbePath(const std::string& path) {
     }
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+        if (errno == EACCES || errno == EPERM) {
+            return State::NoAccess;
+        }
         return errno == EBUSY ? State::InUse : State::Absent;
     }
     State state = State::Absent;
@@ -81,6 +84,7 @@ std::vector<ComPortPath::PortInfo> ComPortPath::Enumerate() {
         char resolved[PATH_MAX];
         info.devicePath = ::realpath(path.c_str(), resolved) != nullptr ? resolved : path;
         info.inUse = state == State::InUse;
+        info.noAccess = state == State::NoAccess;
         ports.push_back(std::move(info));
     }
     return ports;

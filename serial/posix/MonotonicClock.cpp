@@ -1,4 +1,4 @@
-#include "serial/MonotonicClock.h"
+#include "serial/posix/MonotonicClock.h"
 
 #include <ctime>
 

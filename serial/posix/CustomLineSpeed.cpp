@@ -1,4 +1,4 @@
-#include "serial/CustomLineSpeed.h"
+#include "serial/posix/CustomLineSpeed.h"
 
 #include <asm/ioctls.h>
 #include <asm/termbits.h>

@@ -18,9 +18,12 @@ public:
     int64_t NowMs() const override;
     void ProcessEvents() override;
     void WaitForActivity(int64_t deadlineMs, int readFd = -1) override;
+    void WaitForWritable(int64_t deadlineMs, int writeFd) override;
     std::unique_ptr<Timer> CreateTimer() override;
 
 private:
+    void Wait(int64_t deadlineMs, int fd, short events);
+
     TimerList timers_;
 };
 

@@ -1,4 +1,4 @@
-#include "serial/PollEventPump.h"
+#include "serial/posix/PollEventPump.h"
 
 #include <poll.h>
 
@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <climits>
 
-#include "serial/MonotonicClock.h"
+#include "serial/posix/MonotonicClock.h"
 
 namespace quillon {
 
@@ -31,6 +31,14 @@ std::unique_ptr<Timer> PollEventPump::CreateTimer() {
 }
 
 void PollEventPump::WaitForActivity(int64_t deadlineMs, int readFd) {
+    Wait(deadlineMs, readFd, POLLIN);
+}
+
+void PollEventPump::WaitForWritable(int64_t deadlineMs, int writeFd) {
+    Wait(deadlineMs, writeFd, POLLOUT);
+}
+
+void PollEventPump::Wait(int64_t deadlineMs, int fd, short events) {
     const int64_t until = std::min(deadlineMs, timers_.NextDue());
     const int64_t now = NowMs();
     // The clock counts whole milliseconds and poll() sleeps at least the time asked, so a wait
@@ -39,9 +47,9 @@ void PollEventPump::WaitForActivity(int64_t deadlineMs, int readFd) {
                             ? -1
                             : static_cast<int>(std::clamp<int64_t>(until - now, 0, INT_MAX));
     if (timeout != 0) {
-        pollfd p{readFd, POLLIN, 0};
-        const int rc = ::poll(&p, readFd >= 0 ? 1 : 0, timeout);
-        if (rc > 0 && (p.revents & POLLIN) == 0) {
+        pollfd p{fd, events, 0};
+        const int rc = ::poll(&p, fd >= 0 ? 1 : 0, timeout);
+        if (rc > 0 && (p.revents & events) == 0) {
             // Hung up or failed: the descriptor would wake every poll without anything to read.
             // Sleep out the rest of the wait (a while, when it has no end) instead of returning
             // at once again and again.

@@ -1,7 +1,8 @@
-#include "serial/KVTCommDeviceSerial.h"
+#include "serial/posix/KVTCommDeviceSerial.h"
 
-#include "serial/ComPortPath.h"
-#include "serial/KVTWinExtSerialPort.h"
+#include "serial/posix/ComPortPath.h"
+#include "serial/posix/DeviceAccess.h"
+#include "serial/posix/KVTWinExtSerialPort.h"
 
 namespace quillon {
 
@@ -15,10 +16,25 @@ KVTCommDeviceSerial::~KVTCommDeviceSerial() = default;
 bool KVTCommDeviceSerial::OpenPort(int portNumber, uint8_t baudIndex, bool flowControl) {
     const std::string path = ComPortPath::Resolve(portNumber);
     if (path.empty()) {
-        return false;  // no device answers to that number
+        // No device answers to that number.
+        lastOpenFailure_ = OpenFailure{};
+        lastOpenFailure_.reason = OpenFailure::Reason::NoSuchDevice;
+        lastOpenFailure_.devicePath = "COM" + std::to_string(portNumber);
+        return false;
     }
-    port_->SetPortName(path);
+    return OpenPath(path, baudIndex, flowControl);
+}
+
+bool KVTCommDeviceSerial::OpenPath(const std::string& devicePath, uint8_t baudIndex,
+                                   bool flowControl) {
+    lastOpenFailure_ = OpenFailure{};
+    if (devicePath.empty()) {
+        lastOpenFailure_.reason = OpenFailure::Reason::NoSuchDevice;
+        return false;
+    }
+    port_->SetPortName(devicePath);
     if (Open() == -1) {
+        lastOpenFailure_ = DeviceAccess::Explain(devicePath, port_->SystemError());
         return false;
     }
     port_->SetBaudRate(baudIndex);
@@ -71,6 +87,10 @@ int KVTCommDeviceSerial::Read(uint8_t* buffer, int count) {
 
 int KVTCommDeviceSerial::Write(const uint8_t* buffer, int count) {
     return port_->Write(buffer, count);
+}
+
+int KVTCommDeviceSerial::WriteSome(const uint8_t* buffer, int count) {
+    return port_->WriteSome(buffer, count);
 }
 
 int KVTCommDeviceSerial::LastError() {

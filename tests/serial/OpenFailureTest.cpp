@@ -1,0 +1,118 @@
+// Why a serial device does not open, told from real devices: a path with nothing at it, a file
+// that is no terminal, a pseudo-terminal another open holds, and one this user may not open.
+
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "serial/OpenFailure.h"
+#include "serial/posix/ComPortPath.h"
+#include "serial/posix/DeviceAccess.h"
+#include "serial/posix/KVTCommDeviceSerial.h"
+#include "tests/serial/support/PtyPair.h"
+#include "tests/serial/support/TempComDir.h"
+
+namespace quillon::test {
+namespace {
+
+using Reason = OpenFailure::Reason;
+
+constexpr uid_t kNobody = 65534;
+
+// Runs `check` in a child that has given up root for `nobody`; returns the child's verdict, or
+// -1 when the privileges could not be dropped (the caller skips).
+int AsNobody(const std::function<bool()>& check) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(kNobody, kNobody, kNobody) != 0 ||
+            ::setresuid(kNobody, kNobody, kNobody) != 0) {
+            ::_exit(3);
+        }
+        ::_exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
+        return -1;
+    }
+    return WEXITSTATUS(status) == 3 ? -1 : WEXITSTATUS(status);
+}
+
+TEST(OpenFailure, EachReasonFromARealDevice) {
+    TempComDir dir;
+    PtyPair free;
+    PtyPair held;
+    KVTCommDeviceSerial holder;
+    ASSERT_TRUE(holder.OpenPath(held.SlavePath(), 14, false));
+    const std::string plainFile = dir.Path() + "/plain";
+    std::ofstream(plainFile) << "not a tty";
+
+    struct Case {
+        const char* name;
+        std::string path;
+        Reason reason;
+    };
+    const Case cases[] = {
+        {"nothing at the path", dir.Path() + "/missing", Reason::NoSuchDevice},
+        {"a plain file", plainFile, Reason::NotATerminal},
+        {"a pty another open holds", held.SlavePath(), Reason::InUse},
+        {"empty path", "", Reason::NoSuchDevice},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        KVTCommDeviceSerial device;
+        EXPECT_FALSE(device.OpenPath(c.path, 14, false));
+        const OpenFailure failure = device.LastOpenFailure();
+        EXPECT_EQ(failure.reason, c.reason);
+        EXPECT_EQ(failure.devicePath, c.path);
+        EXPECT_NE(failure.Describe().find(OpenFailure::ReasonName(c.reason)), std::string::npos);
+    }
+
+    // A device that opens leaves no failure behind.
+    KVTCommDeviceSerial device;
+    EXPECT_FALSE(device.OpenPath(plainFile, 14, false));
+    ASSERT_TRUE(device.OpenPath(free.SlavePath(), 14, false));
+    EXPECT_EQ(device.LastOpenFailure().reason, Reason::None);
+}
+
+TEST(OpenFailure, PermissionDeniedNamesTheDevicesGroupAndTheFix) {
+    PtyPair pty;
+    ASSERT_EQ(::chmod(pty.SlavePath().c_str(), 0660), 0);
+    const std::string group = DeviceAccess::GroupOf(pty.SlavePath());
+    ASSERT_FALSE(group.empty());
+
+    const std::string path = pty.SlavePath();
+    const auto deniedWithFix = [&] {
+        KVTCommDeviceSerial device;
+        if (device.OpenPath(path, 14, false)) {
+            return false;
+        }
+        const OpenFailure failure = device.LastOpenFailure();
+        const std::string text = failure.Describe();
+        return failure.reason == Reason::PermissionDenied && failure.group == group &&
+               text.find("sudo usermod -aG " + group + " $USER") != std::string::npos &&
+               text.rfind(path + ": permission denied", 0) == 0 &&
+               ComPortPath::ProbePath(path) == ComPortPath::State::NoAccess;
+    };
+    if (::geteuid() != 0) {
+        if (::access(path.c_str(), R_OK | W_OK) == 0) {
+            GTEST_SKIP() << "this user may open the test's own pseudo-terminal";
+        }
+        EXPECT_TRUE(deniedWithFix());
+        return;
+    }
+    const int verdict = AsNobody(deniedWithFix);
+    if (verdict < 0) {
+        GTEST_SKIP() << "cannot drop privileges here";
+    }
+    EXPECT_EQ(verdict, 0) << "an unprivileged open of " << path << " did not say why";
+}
+
+}  // namespace
+}  // namespace quillon::test
