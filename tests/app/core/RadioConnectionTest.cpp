@@ -168,8 +168,9 @@ TEST(ConnectToRadioTest, PortModeOpenFailureFreesThePortAndTellsOnlyInteractivel
     }
 }
 
-// What `taskset -c 0` does to the program: one processor.
-TEST(ProcessorCountTest, FollowsTheAffinityMask) {
+// What `taskset -c 0` does to the program: one processor, and then a mobile build without a
+// box connects in port mode; with its processors back it refuses.
+TEST(ProcessorCountTest, PortModeOnlyWhenPinnedToOneProcessor) {
     cpu_set_t saved;
     ASSERT_EQ(sched_getaffinity(0, sizeof saved, &saved), 0);
     EXPECT_EQ(ProcessorCount(), CPU_COUNT(&saved));
@@ -180,10 +181,35 @@ TEST(ProcessorCountTest, FollowsTheAffinityMask) {
         ++first;
     }
     CPU_SET(first, &one);
-    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
-    const int pinned = ProcessorCount();
-    ASSERT_EQ(sched_setaffinity(0, sizeof saved, &saved), 0);
-    EXPECT_EQ(pinned, 1);
+
+    for (bool pinned : {true, false}) {
+        if (pinned) {
+            ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+        }
+        const int processors = ProcessorCount();
+        sim::RadioConfig config;
+        config.portable = false;
+        InProcessLink link(config);
+        InProcessPort port(link.radio);
+        OnePortPresent presence;
+        NoNames names;
+        ComPortList ports(presence, names);
+        ports.RefreshComPorts();
+        ports.Select(6);
+        RecordingView view;
+        RadioConnection connection(link.session, view, ports, &port, ProcessorCount);
+        const bool ok = connection.ConnectToRadio(false, {1, 8});
+        ASSERT_EQ(sched_setaffinity(0, sizeof saved, &saved), 0);
+        if (pinned) {
+            EXPECT_EQ(processors, 1);
+            EXPECT_TRUE(ok);
+            EXPECT_TRUE(link.session.PortMode());
+            EXPECT_TRUE(port.RS485Mode());
+        } else if (processors > 1) {
+            EXPECT_FALSE(ok);
+            EXPECT_FALSE(port.Open());
+        }
+    }
 }
 
 }  // namespace
