@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app/core/ProcessorCount.h"
+#include "app/core/VersionPanel.h"
 #include "tests/app/core/InProcessPort.h"
 #include "tests/app/core/RecordingView.h"
 #include "tests/support/InProcessLink.h"
@@ -212,12 +213,6 @@ TEST(ProcessorCountTest, PortModeOnlyWhenPinnedToOneProcessor) {
     }
 }
 
-}  // namespace
-}  // namespace quillon
-
-namespace quillon {
-namespace {
-
 // A device that does not open: the session's own reason goes to the "COM Port" box, except
 // for a portable build in command-line mode, which leaves the telling to its caller.
 TEST(ConnectToRadioTest, DeviceOpenFailureShowsTheSessionsTextAndFreesThePort) {
@@ -243,6 +238,47 @@ TEST(ConnectToRadioTest, DeviceOpenFailureShowsTheSessionsTextAndFreesThePort) {
         if (c.boxes == 1) {
             EXPECT_EQ(view.boxes[0].caption, "COM Port");
             EXPECT_EQ(view.boxes[0].text, CommSession::kPortErrorText);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace quillon
+
+namespace quillon {
+namespace {
+
+TEST(VersionPanelTest, RetrieveShowsThePanelAtLowSpeedOrTheBoxAndAlwaysFreesThePort) {
+    for (bool silent : {false, true}) {
+        sim::RadioConfig config;
+        config.bootVersion = {6, 5};
+        if (silent) {
+            sim::FaultRule rule;
+            rule.silent = true;
+            config.faults.push_back(rule);
+        }
+        InProcessLink link(config);
+        OnePortPresent presence;
+        NoNames names;
+        ComPortList ports(presence, names);
+        ports.RefreshComPorts();
+        ports.Select(6);
+        RecordingView view;
+        RadioConnection connection(link.session, view, ports, nullptr, [] { return 4; });
+        EXPECT_EQ(VersionPanel::RetrieveVersionInfo(connection, link.session, view, {0, 0}),
+                  !silent);
+        EXPECT_EQ(link.radio.RadioSpeed(), 19200u);
+        EXPECT_EQ(ports.State(7), ComPortList::kFree);
+        if (silent) {
+            EXPECT_TRUE(view.panel.empty());
+            ASSERT_EQ(view.boxes.size(), 1u);
+            EXPECT_EQ(view.boxes[0].caption, "Communication");
+            EXPECT_EQ(view.boxes[0].text,
+                      "Communication error while retrieving version information.");
+        } else {
+            ASSERT_EQ(view.panel.size(), 7u);
+            EXPECT_EQ(view.panel[5].value, "6.5");
+            EXPECT_TRUE(view.boxes.empty());
         }
     }
 }

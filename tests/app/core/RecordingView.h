@@ -36,7 +36,10 @@ public:
         release = releaseText;
     }
 
+    void ShowVersionInfo(const std::vector<VersionInfoLine>& lines) override { panel = lines; }
+
     std::string status = "Idle";
+    std::vector<VersionInfoLine> panel;
     std::string console;
     std::vector<Box> boxes;
     int progress = -1;
