@@ -242,12 +242,6 @@ TEST(ConnectToRadioTest, DeviceOpenFailureShowsTheSessionsTextAndFreesThePort) {
     }
 }
 
-}  // namespace
-}  // namespace quillon
-
-namespace quillon {
-namespace {
-
 TEST(VersionPanelTest, RetrieveShowsThePanelAtLowSpeedOrTheBoxAndAlwaysFreesThePort) {
     for (bool silent : {false, true}) {
         sim::RadioConfig config;
