@@ -31,6 +31,17 @@ public:
     }
 };
 
+// COM 7 present and chosen, as the window would have it.
+struct ChosenPort {
+    ChosenPort() {
+        ports.RefreshComPorts();
+        ports.Select(6);
+    }
+    OnePortPresent presence;
+    NoNames names;
+    ComPortList ports{presence, names};
+};
+
 enum class Expect { DeviceMode, PortMode, Refused };
 
 struct Case {
@@ -55,11 +66,8 @@ TEST_P(ConnectTest, ChoosesTheTransportAndSpeed) {
     config.portable = c.model == 0;
     InProcessLink link(config);
     InProcessPort port(link.radio);
-    OnePortPresent presence;
-    NoNames names;
-    ComPortList ports(presence, names);
-    ports.RefreshComPorts();
-    ports.Select(6);
+    ChosenPort chosen;
+    ComPortList& ports = chosen.ports;
     RecordingView view;
     RadioConnection connection(link.session, view, ports, c.havePort ? &port : nullptr,
                                [&] { return c.processors; });
@@ -155,11 +163,8 @@ TEST(ConnectToRadioTest, PortModeOpenFailureFreesThePortAndTellsOnlyInteractivel
         InProcessLink link(config);
         InProcessPort port(link.radio);
         port.failOpen = true;
-        OnePortPresent presence;
-        NoNames names;
-        ComPortList ports(presence, names);
-        ports.RefreshComPorts();
-        ports.Select(6);
+        ChosenPort chosen;
+        ComPortList& ports = chosen.ports;
         RecordingView view(console);
         RadioConnection connection(link.session, view, ports, &port, [] { return 1; });
         EXPECT_FALSE(connection.ConnectToRadio(false, {1, 8}, 7));
@@ -192,11 +197,8 @@ TEST(ProcessorCountTest, PortModeOnlyWhenPinnedToOneProcessor) {
         config.portable = false;
         InProcessLink link(config);
         InProcessPort port(link.radio);
-        OnePortPresent presence;
-        NoNames names;
-        ComPortList ports(presence, names);
-        ports.RefreshComPorts();
-        ports.Select(6);
+        ChosenPort chosen;
+        ComPortList& ports = chosen.ports;
         RecordingView view;
         RadioConnection connection(link.session, view, ports, &port, ProcessorCount);
         const bool ok = connection.ConnectToRadio(false, {1, 8});
@@ -225,11 +227,8 @@ TEST(ConnectToRadioTest, DeviceOpenFailureShowsTheSessionsTextAndFreesThePort) {
          {Case{0, false, 1}, Case{0, true, 0}, Case{1, false, 1}, Case{1, true, 1}}) {
         VirtualEventPump pump;
         CommSession session(pump, [] { return LinkDevice{}; });
-        OnePortPresent presence;
-        NoNames names;
-        ComPortList ports(presence, names);
-        ports.RefreshComPorts();
-        ports.Select(6);
+        ChosenPort chosen;
+        ComPortList& ports = chosen.ports;
         RecordingView view(c.console);
         RadioConnection connection(session, view, ports, nullptr, [] { return 1; });
         EXPECT_FALSE(connection.ConnectToRadio(false, {c.model, 0}, 7));
@@ -252,11 +251,8 @@ TEST(VersionPanelTest, RetrieveShowsThePanelAtLowSpeedOrTheBoxAndAlwaysFreesTheP
             config.faults.push_back(rule);
         }
         InProcessLink link(config);
-        OnePortPresent presence;
-        NoNames names;
-        ComPortList ports(presence, names);
-        ports.RefreshComPorts();
-        ports.Select(6);
+        ChosenPort chosen;
+        ComPortList& ports = chosen.ports;
         RecordingView view;
         RadioConnection connection(link.session, view, ports, nullptr, [] { return 4; });
         EXPECT_EQ(VersionPanel::RetrieveVersionInfo(connection, link.session, view, {0, 0}),
