@@ -1,3 +1,14 @@
+# quillon_fuzz_instrument(<target>)
+# With QUILLON_FUZZ, compiles a library with libFuzzer's coverage instrumentation, so that the
+# fuzz targets linking it are steered by the code they exercise, and lets every program linking
+# it (tests included) pull in the coverage runtime.
+function(quillon_fuzz_instrument target)
+    if(QUILLON_FUZZ)
+        target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
+        target_link_options(${target} INTERFACE -fsanitize=fuzzer-no-link)
+    endif()
+endfunction()
+
 # quillon_layer(<name> [DEPS ...])
 # A static library of every .cpp in the calling folder, with the source root on its include path.
 function(quillon_layer name)
@@ -7,6 +18,7 @@ function(quillon_layer name)
         add_library(${name} STATIC ${sources})
         target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
         target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+        quillon_fuzz_instrument(${name})
     else()
         add_library(${name} INTERFACE)
         target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})

@@ -176,7 +176,8 @@ void LoadScenarioText(const std::string& text, RadioConfig& config) {
     Json root;
     try {
         root = Json::parse(text);
-    } catch (const Json::parse_error& error) {
+    } catch (const Json::exception& error) {
+        // Syntax errors, and numbers too large for any type (out_of_range).
         throw ScenarioError(std::string("not valid JSON: ") + error.what());
     }
     // Build on a copy so a bad file leaves the configuration as it was.

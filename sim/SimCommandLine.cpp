@@ -2,7 +2,9 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
+#include <system_error>
 #include <vector>
 
 #include "sim/ScenarioLoader.h"
@@ -60,8 +62,8 @@ std::optional<int> ParseSimCommandLine(int argc, const char* const* argv, SimOpt
 
     app.add_option("--scenario", scenario, "JSON scenario file (keys in sim/README.md)");
     app.add_option("--log", options.logPath, "Frame log file, one line per frame");
-    app.add_option("--com-dir", options.comDir,
-                   "Folder for the COM port link (default: $QUILLON_COM_DIR)");
+    CLI::Option* comDirOption = app.add_option(
+        "--com-dir", options.comDir, "Folder for the COM port link (default: $QUILLON_COM_DIR)");
     app.add_option("--com", options.comNumber, "Publish the device as COM N (DIR/comN)")
         ->check(CLI::Range(1, 255));
     app.add_option("--exit-after", options.exitAfterSeconds,
@@ -128,6 +130,15 @@ std::optional<int> ParseSimCommandLine(int argc, const char* const* argv, SimOpt
     }
     if (options.comNumber != 0 && options.comDir.empty()) {
         err << "quillon-radiosim: --com needs --com-dir or $QUILLON_COM_DIR\n";
+        return 2;
+    }
+    // The link is made in this folder; a mistyped name must not go unnoticed until a client
+    // finds no port.
+    std::error_code code;
+    if ((options.comNumber != 0 || comDirOption->count() > 0) &&
+        !std::filesystem::is_directory(options.comDir, code)) {
+        err << "quillon-radiosim: the COM folder " << options.comDir
+            << " is not an existing folder\n";
         return 2;
     }
     return std::nullopt;

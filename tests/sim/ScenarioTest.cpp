@@ -104,6 +104,7 @@ TEST(ScenarioLoader, NamesTheKeyAndWhatWasExpected) {
         {R"({"faults": [{"code": "*", "sillent": true}]})", "unknown key 'faults[0].sillent'"},
         {R"(["kind", "mobile"])", "JSON object"},
         {R"({"kind": "mobile",)", "not valid JSON"},
+        {R"({"faults": [{"code": "*", "times": 1e577}]})", "not valid JSON"},
     };
     for (const auto& [text, expected] : cases) {
         EXPECT_NE(Error(text).find(expected), std::string::npos)
@@ -164,7 +165,7 @@ TEST(SimCommandLine, OptionsOverrideTheScenario) {
     const Parsed parsed =
         Parse({"--scenario", scenario.c_str(), "--kind", "portable", "--boot-version", "7.1",
                "--no-box", "--radio-info", "01000000000000000000", "--hard-key", "--fault",
-               "0467:silent", "--com-dir", "/tmp/x", "--com", "7", "--exit-after", "2.5"});
+               "0467:silent", "--com-dir", "/tmp", "--com", "7", "--exit-after", "2.5"});
     ASSERT_FALSE(parsed.exitCode) << parsed.err;
     const RadioConfig& config = parsed.options.config;
     EXPECT_TRUE(config.portable);
@@ -175,7 +176,7 @@ TEST(SimCommandLine, OptionsOverrideTheScenario) {
     ASSERT_FALSE(config.faults.empty());
     EXPECT_EQ(config.faults.back().code, (Bytes{0x04, 0x67}));
     EXPECT_EQ(parsed.options.comNumber, 7);
-    EXPECT_EQ(parsed.options.comDir, "/tmp/x");
+    EXPECT_EQ(parsed.options.comDir, "/tmp");
     EXPECT_DOUBLE_EQ(parsed.options.exitAfterSeconds, 2.5);
 }
 
@@ -186,6 +187,8 @@ TEST(SimCommandLine, BadInputEndsWithExitCodeTwoAndAReason) {
         {"--serial", "0011"},
         {"--kind", "handheld"},
         {"--com", "256", "--com-dir", "/tmp"},
+        {"--com", "7", "--com-dir", "/nonexistent-com-folder"},
+        {"--com-dir", QUILLON_SOURCE_DIR "/sim/scenarios/portable-6700.json"},
         {"--fault", "*:loud"},
         {"--exit-after", "-1"},
         {"--unknown"},

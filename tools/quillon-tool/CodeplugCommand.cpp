@@ -1,16 +1,19 @@
 // `quillon-tool codeplug ...`: offline work on codeplug files (check, info, convert,
-// verify511), doing to a file exactly what the codeplug restore does to an uploaded image.
+// verify511, sample), doing to a file exactly what the codeplug restore does to an uploaded image.
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <memory>
 #include <sstream>
 #include <string>
 
+#include "parms/CodeplugRestorePlan.h"
 #include "parms/KVTParmsFormat.h"
 #include "parms/KVTParmsFormatConvertBase.h"
-#include "tools/quillon-tool/CodeplugFile.h"
+#include "parms/sample/CodeplugGenerator.h"
+#include "storage/CodeplugFile.h"
 #include "tools/quillon-tool/ToolCommand.h"
 
 namespace quillon::tool {
@@ -25,6 +28,7 @@ struct CodeplugOptions {
     std::string output;
     std::string target;
     bool hardKey = false;
+    uint32_t seed = 1;
 };
 
 std::string VersionText(uint8_t formatIndex) {
@@ -115,6 +119,10 @@ int RunInfo(const CodeplugOptions& options) {
     if (!ReadInput(options.input, file)) {
         return kExitRefused;
     }
+    // Lengths, blocks and tables mean something only in a well-formed image.
+    if (!CheckOrExplain(options.input, file.Image())) {
+        return kExitRefused;
+    }
     // The model reads word +2 in the newer layout; images of 5.9 and older store the older one.
     CodeplugImage image = file.Image();
     const uint8_t format = KVTParmsFormat::FormatIndex(image);
@@ -122,17 +130,23 @@ int RunInfo(const CodeplugOptions& options) {
         KVTParmsFormatConvertBase::RelayoutDescriptorCounts(image);
     }
     const uint16_t total = KVTParmsFormat::TotalLength(image);
-    std::string reason;
-    const bool wellFormed = KVTParmsFormat().CheckStructure(file.Image(), &reason);
+    const std::size_t imageBytes = 2u * std::size_t{total};
 
     std::ostringstream out;
     out << "file: " << options.input << " (" << file.ByteLength() << " bytes)\n";
     out << "format: " << FormatText(image) << "\n";
-    out << "total length: " << total << " words (" << 2u * total
+    out << "total length: " << total << " words (" << imageBytes
         << " bytes), of which the trailer is " << kTrailerWords << " words\n";
+    if (file.ByteLength() < imageBytes) {
+        out << "note: the file ends " << imageBytes - file.ByteLength()
+            << " bytes before the total length; the missing words read as zero\n";
+    } else if (file.ByteLength() > imageBytes) {
+        out << "note: the file holds " << file.ByteLength() - imageBytes
+            << " bytes after the total length\n";
+    }
     out << "systems: " << unsigned{KVTParmsFormat::SystemCount(image)}
         << ", groups: " << unsigned{KVTParmsFormat::GroupCount(image)} << "\n";
-    out << "structure: " << (wellFormed ? "OK" : "FAILED: " + reason) << "\n";
+    out << "structure: OK\n";
     out << "blocks:\n";
     unsigned groups = 0;
     const uint32_t bound = total > kTrailerWords ? total - kTrailerWords : 0;
@@ -157,19 +171,6 @@ int RunInfo(const CodeplugOptions& options) {
     return kExitOk;
 }
 
-// The bytes the restore writes back: the uploaded length plus twice the length change, within
-// what the buffer holds.
-std::size_t DownloadBytes(std::size_t uploaded, int32_t lengthChange) {
-    const long long bytes = static_cast<long long>(uploaded) + 2LL * lengthChange;
-    if (bytes < 0) {
-        return 0;
-    }
-    if (bytes > static_cast<long long>(CodeplugFile::kMaxBytes)) {
-        return CodeplugFile::kMaxBytes;
-    }
-    return static_cast<std::size_t>(bytes);
-}
-
 bool WriteOutput(const CodeplugOptions& options, const CodeplugFile& file, std::size_t bytes) {
     std::string error;
     if (!file.Write(options.output, bytes, error)) {
@@ -185,70 +186,61 @@ bool WriteOutput(const CodeplugOptions& options, const CodeplugFile& file, std::
     return true;
 }
 
-// Runs the 5.11 verification and reports it; true when the image passed.
-bool VerifyAndReport(KVTParmsFormat& format, CodeplugImage& image, bool hardKey) {
-    if (format.Verify511(image, hardKey)) {
+void ReportVerification(bool passed) {
+    if (passed) {
         std::cout << "5.11 verification: passed\n";
-        return true;
+        return;
     }
     std::cout << "5.11 verification: FAILED (repairs kept; the file is written as the restore "
                  "would write it)\n"
               << "This radio needs to be updated with the latest version of TSR.\n";
-    return false;
+}
+
+std::string Signed(int32_t value) {
+    return (value > 0 ? "+" : "") + std::to_string(value);
 }
 
 int RunConvert(const CodeplugOptions& options) {
     const uint8_t target = ParseTarget(options.target);
-    if (target == kUnknownFormat) {
+    if (target == kUnknownFormat || target < kFormat58) {
         std::cerr << "error: unknown target format '" << options.target
                   << "'; the conversions reach 5.8 to 5.11\n";
-        return kExitRefused;
-    }
-    if (target < kFormat58) {
-        std::cerr << "error: cannot convert to " << options.target
-                  << "; the conversions reach 5.8 to 5.11\n";
         return kExitRefused;
     }
     CodeplugFile file;
     if (!ReadInput(options.input, file)) {
         return kExitRefused;
     }
-    CodeplugImage& image = file.Image();
-    if (!CheckOrExplain(options.input, image)) {
-        std::cerr << "refused: nothing converted, nothing written\n";
-        return kExitRefused;
+    const CodeplugRestoreResult plan =
+        CodeplugRestorePlan().Run(file.Image(), file.ByteLength(), target, options.hardKey);
+    switch (plan.refusal) {
+        case RestoreRefusal::None:
+            break;
+        case RestoreRefusal::Malformed:
+            std::cerr << options.input << ": " << plan.reason
+                      << "\nrefused: nothing converted, nothing written\n";
+            return kExitRefused;
+        case RestoreRefusal::Outgrown:
+        case RestoreRefusal::BadLength:
+            std::cerr << "error: " << plan.reason << "; nothing written\n";
+            return kExitFailed;
+        default:
+            std::cerr << "error: " << plan.reason << "\n";
+            return kExitRefused;
     }
-    const uint8_t source = KVTParmsFormat::FormatIndex(image);
-    if (source == kUnknownFormat || source < kFormat58) {
-        std::cerr << "error: a codeplug of format " << FormatText(image)
-                  << " cannot be converted; 5.8 or newer is needed\n";
-        return kExitRefused;
-    }
-    if (target < source) {
-        std::cerr << "error: cannot convert backwards from " << VersionText(source) << " to "
-                  << VersionText(target) << "\n";
-        return kExitRefused;
-    }
-
-    KVTParmsFormat format;
-    if (source < target && !format.ConvertChain(image, source, target)) {
-        std::cerr << "error: the converted codeplug does not fit the 65536-byte image; "
-                     "nothing written\n";
-        return kExitFailed;
-    }
-    const int32_t change = format.LengthChange();
-    bool verified = true;
     if (target == kFormat511) {
-        verified = VerifyAndReport(format, image, options.hardKey);
+        ReportVerification(plan.verified);
     }
-    const std::size_t bytes = DownloadBytes(file.ByteLength(), change);
-    if (!WriteOutput(options, file, bytes)) {
+    if (!WriteOutput(options, file, plan.downloadBytes)) {
         return kExitRefused;
     }
-    std::cout << "converted " << VersionText(source) << " to " << VersionText(target)
-              << ": length change " << (change > 0 ? "+" : "") << change << " words\n"
-              << "wrote " << bytes << " bytes to " << options.output << "\n";
-    return verified ? kExitOk : kExitFailed;
+    std::cout << "converted " << VersionText(plan.sourceFormat) << " to " << VersionText(target)
+              << ": length change " << Signed(plan.LengthChange()) << " words";
+    if (plan.verifyChange != 0) {
+        std::cout << " (" << Signed(plan.verifyChange) << " by the 5.11 verification)";
+    }
+    std::cout << "\nwrote " << plan.downloadBytes << " bytes to " << options.output << "\n";
+    return plan.verified ? kExitOk : kExitFailed;
 }
 
 int RunVerify(const CodeplugOptions& options) {
@@ -266,13 +258,59 @@ int RunVerify(const CodeplugOptions& options) {
                   << "; the verification applies to 5.11 (use convert --to 5.11)\n";
         return kExitRefused;
     }
-    KVTParmsFormat format;
-    const bool verified = VerifyAndReport(format, image, options.hardKey);
-    if (!WriteOutput(options, file, file.ByteLength())) {
+    const CodeplugRestoreResult plan =
+        CodeplugRestorePlan().Run(image, file.ByteLength(), kFormat511, options.hardKey);
+    if (!plan.Ok()) {
+        std::cerr << "error: " << plan.reason << "; nothing written\n";
+        return kExitFailed;
+    }
+    ReportVerification(plan.verified);
+    if (!WriteOutput(options, file, plan.downloadBytes)) {
         return kExitRefused;
     }
-    std::cout << "wrote " << file.ByteLength() << " bytes to " << options.output << "\n";
-    return verified ? kExitOk : kExitFailed;
+    std::cout << "wrote " << plan.downloadBytes << " bytes to " << options.output << "\n";
+    return plan.verified ? kExitOk : kExitFailed;
+}
+
+std::string Count(std::size_t n, const std::string& noun) {
+    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
+// Writes an example codeplug of the requested format: a generated 5.8, 5.9 or 5.10 image, or
+// for 5.11 a generated 5.10 image taken through the restore's conversion and verification.
+int RunSample(const CodeplugOptions& options) {
+    const uint8_t target = ParseTarget(options.target);
+    if (target == kUnknownFormat || target < kFormat58 || target > kFormat511) {
+        std::cerr << "error: unknown format '" << options.target
+                  << "'; samples are made in 5.8, 5.9, 5.10 and 5.11\n";
+        return kExitRefused;
+    }
+    sample::GeneratorOptions generatorOptions;
+    generatorOptions.formatIndex = std::min(target, kFormat510);
+    generatorOptions.size = sample::ImageSize::Small;
+    const sample::GeneratedImage generated =
+        sample::CodeplugGenerator(options.seed).Generate(generatorOptions);
+
+    CodeplugFile file;
+    std::copy(generated.words.begin(), generated.words.end(), file.Image().begin());
+    std::size_t bytes = 2u * generated.totalLength;
+    if (target == kFormat511) {
+        const CodeplugRestoreResult plan =
+            CodeplugRestorePlan().Run(file.Image(), bytes, kFormat511, options.hardKey);
+        if (!plan.Ok() || !plan.verified) {
+            std::cerr << "error: the sample did not convert to 5.11: " << plan.reason << "\n";
+            return kExitFailed;
+        }
+        bytes = plan.downloadBytes;
+    }
+    if (!WriteOutput(options, file, bytes)) {
+        return kExitRefused;
+    }
+    std::cout << "wrote " << bytes << " bytes to " << options.output << ": a "
+              << VersionText(target) << " codeplug with "
+              << Count(generated.systemKinds.size(), "system") << " and "
+              << Count(generated.groupCount, "group") << " (seed " << options.seed << ")\n";
+    return kExitOk;
 }
 
 void AddCodeplugCommand(CLI::App& app, int& exitCode) {
@@ -309,6 +347,15 @@ void AddCodeplugCommand(CLI::App& app, int& exitCode) {
     verify->add_option("IN", options->input, "5.11 codeplug file")->required();
     verify->add_option("OUT", options->output, "where to write the result")->required();
     verify->callback([options, &exitCode] { exitCode = RunVerify(*options); });
+
+    CLI::App* sample = codeplug->add_subcommand(
+        "sample", "Write a well-formed example codeplug to try the other commands on");
+    sample->add_option("--format", options->target, "format: 5.8, 5.9, 5.10 or 5.11")->required();
+    sample->add_option("--seed", options->seed, "another seed gives another example (default 1)");
+    sample->add_flag("--hard-key", options->hardKey,
+                     "a 5.11 sample made for a radio with a hard key");
+    sample->add_option("OUT", options->output, "where to write the example")->required();
+    sample->callback([options, &exitCode] { exitCode = RunSample(*options); });
 }
 
 [[maybe_unused]] const bool kRegistered = RegisterToolCommand(AddCodeplugCommand);

@@ -19,6 +19,34 @@ bool RegisterToolCommand(CommandRegistrar registrar) {
     return true;
 }
 
+// The word on the command line that stands where a sub-command is required but names none;
+// empty when there is no such word (CLI11 then explains the error itself).
+static std::string UnknownCommand(CLI::App& app, int argc, char** argv, std::string& known) {
+    CLI::App* level = &app;
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word.empty() || word.front() == '-') {
+            return {};
+        }
+        CLI::App* sub = nullptr;
+        try {
+            sub = level->get_subcommand(word);
+        } catch (const CLI::OptionNotFound&) {
+        }
+        if (sub == nullptr) {
+            if (level->get_require_subcommand_min() == 0) {
+                return {};
+            }
+            for (const CLI::App* command : level->get_subcommands({})) {
+                known += (known.empty() ? "" : ", ") + command->get_name();
+            }
+            return word;
+        }
+        level = sub;
+    }
+    return {};
+}
+
 }  // namespace quillon::tool
 
 int main(int argc, char** argv) {
@@ -50,6 +78,13 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
+        std::string known;
+        const std::string unknown = quillon::tool::UnknownCommand(app, argc, argv, known);
+        if (!unknown.empty()) {
+            std::cerr << "error: unknown command '" << unknown << "' (commands: " << known
+                      << ")\nRun with --help for more information.\n";
+            return 2;
+        }
         const int rc = app.exit(e);
         // Usage errors are exit code 2, as for every command of the tool.
         return rc == 0 ? 0 : 2;

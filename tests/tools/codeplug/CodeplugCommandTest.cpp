@@ -1,6 +1,7 @@
 // quillon-tool codeplug check / info / convert / verify511, run as a technician runs them.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <memory>
 #include <string>
@@ -33,7 +34,8 @@ std::vector<uint8_t> BytesOf(const GeneratedImage& image) {
 }
 
 // What the restore does with an uploaded image of `bytes`: convert to `target`, verify a 5.11
-// image, and return the bytes it downloads.
+// image, and return the bytes it downloads: the uploaded length plus every change of the total
+// length, the verification's hard-key insert or delete included. `change` receives that change.
 std::vector<uint8_t> RestoreBytes(const std::vector<uint8_t>& bytes, uint8_t target, bool hardKey,
                                   int32_t* change = nullptr) {
     const std::vector<uint16_t> words = testkit::FromRadioBytes(bytes);
@@ -44,16 +46,18 @@ std::vector<uint8_t> RestoreBytes(const std::vector<uint8_t>& bytes, uint8_t tar
     if (source < target) {
         EXPECT_TRUE(format.ConvertChain(*image, source, target));
     }
+    int32_t total = format.LengthChange();
     if (target == kFormat511) {
+        const int32_t before = (*image)[4];
         format.Verify511(*image, hardKey);
+        total += int32_t{(*image)[4]} - before;
     }
     if (change != nullptr) {
-        *change = format.LengthChange();
+        *change = total;
     }
     const std::vector<uint16_t> result(image->begin(), image->end());
     std::vector<uint8_t> out = testkit::ToRadioBytes(result, result.size());
-    out.resize(static_cast<std::size_t>(static_cast<int64_t>(bytes.size()) +
-                                        2 * int64_t{format.LengthChange()}));
+    out.resize(static_cast<std::size_t>(static_cast<int64_t>(bytes.size()) + 2 * int64_t{total}));
     return out;
 }
 
@@ -174,6 +178,7 @@ TEST_F(CodeplugCommand, ConvertWritesWhatTheRestoreWouldDownload) {
         const std::vector<uint8_t> written = tool.ReadFile("out.cpl");
         EXPECT_EQ(written.size(), input.size() + 2 * static_cast<std::size_t>(change));
         EXPECT_TRUE(written == expected);
+        EXPECT_EQ(2u * testkit::FromRadioBytes(written)[4] + 300, written.size());
         EXPECT_NE(r.out.find("length change +" + std::to_string(change) + " words"),
                   std::string::npos)
             << r.out;
@@ -250,8 +255,8 @@ TEST_F(CodeplugCommand, Verify511RepairsAFiveElevenImageOnly) {
               0);
     const std::vector<uint8_t> plug = tool.ReadFile("plug511.cpl");
 
-    // Without a hard key header table 7 ends empty; with one it gets its one-word record. The
-    // file keeps its length either way.
+    // Without a hard key header table 7 ends empty; with one it gets its one-word record, and
+    // the file grows by that word.
     ToolResult r =
         tool.Run({"codeplug", "verify511", tool.Path("plug511.cpl"), tool.Path("unkeyed.cpl")});
     EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -261,7 +266,7 @@ TEST_F(CodeplugCommand, Verify511RepairsAFiveElevenImageOnly) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("passed"), std::string::npos);
     const std::vector<uint8_t> keyed = tool.ReadFile("keyed.cpl");
-    ASSERT_EQ(keyed.size(), plug.size());
+    ASSERT_EQ(keyed.size(), plug.size() + 2);
     const std::vector<uint16_t> words = testkit::FromRadioBytes(keyed);
     auto image = std::make_unique<CodeplugImage>();
     std::copy(words.begin(), words.end(), image->begin());
@@ -284,33 +289,174 @@ TEST_F(CodeplugCommand, AFailedWriteLeavesNoFileBehind) {
     EXPECT_EQ(tool.List(), std::vector<std::string>{"in.cpl"});
 }
 
-TEST_F(CodeplugCommand, WarnsWhenTheWrittenBytesFallShortOfTheImage) {
-    // The hard-key record grows the image by one word, but the restore writes back only the
-    // uploaded length plus the chain's change, so a file that held exactly the image loses its
-    // last trailer word; the tool writes the same bytes and says so.
+TEST_F(CodeplugCommand, VerificationInsertsAndDeletesAreWrittenBack) {
+    // The hard-key record grows the image by one word and its removal shrinks it by one; the
+    // file written holds exactly the image either way, so its trailer is never cut.
     tool.WriteFile("in.cpl", BytesOf(MakeImage(kFormat510, 12)));
     ASSERT_EQ(tool.Run({"codeplug", "convert", "--to", "5.11", tool.Path("in.cpl"),
                         tool.Path("plain.cpl")})
                   .exitCode,
               0);
-    // Without a hard key header table 7 ends empty; keep exactly the image's bytes.
-    ASSERT_EQ(tool.Run({"codeplug", "verify511", tool.Path("plain.cpl"), tool.Path("exact.cpl")})
-                  .exitCode,
-              0);
-    std::vector<uint8_t> exact = tool.ReadFile("exact.cpl");
+    std::vector<uint8_t> exact = tool.ReadFile("plain.cpl");
     exact.resize(2u * testkit::FromRadioBytes(exact)[4]);
     tool.WriteFile("exact.cpl", exact);
 
+    struct Step {
+        const char* from;
+        const char* to;
+        bool hardKey;
+        std::ptrdiff_t growth;
+    };
+    for (const Step& step :
+         {Step{"exact.cpl", "keyed.cpl", true, 2}, Step{"keyed.cpl", "unkeyed.cpl", false, -2}}) {
+        SCOPED_TRACE(step.to);
+        std::vector<std::string> args = {"codeplug", "verify511"};
+        if (step.hardKey) {
+            args.push_back("--hard-key");
+        }
+        args.push_back(tool.Path(step.from));
+        args.push_back(tool.Path(step.to));
+        const ToolResult r = tool.Run(args);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        const std::vector<uint8_t> in = tool.ReadFile(step.from);
+        const std::vector<uint8_t> out = tool.ReadFile(step.to);
+        EXPECT_EQ(static_cast<std::ptrdiff_t>(out.size()),
+                  static_cast<std::ptrdiff_t>(in.size()) + step.growth);
+        EXPECT_EQ(2u * testkit::FromRadioBytes(out)[4], out.size());
+    }
+    EXPECT_EQ(tool.ReadFile("unkeyed.cpl"), exact);
+}
+
+TEST_F(CodeplugCommand, WarnsWhenTheWrittenBytesFallShortOfTheImage) {
+    // A file that ends inside the trailer is written back as long as it was, and the tool says
+    // that the result is shorter than its image.
+    std::vector<uint8_t> bytes = BytesOf(MakeImage(kFormat511 - 1, 13));
+    bytes.resize(bytes.size() - 2 * 100);
+    tool.WriteFile("short.cpl", bytes);
     const ToolResult r = tool.Run(
-        {"codeplug", "verify511", "--hard-key", tool.Path("exact.cpl"), tool.Path("keyed.cpl")});
+        {"codeplug", "convert", "--to", "5.10", tool.Path("short.cpl"), tool.Path("out.cpl")});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    const std::vector<uint8_t> keyed = tool.ReadFile("keyed.cpl");
-    EXPECT_EQ(keyed.size(), exact.size());
-    EXPECT_EQ(2u * testkit::FromRadioBytes(keyed)[4], exact.size() + 2);
+    EXPECT_EQ(tool.ReadFile("out.cpl"), bytes);
     EXPECT_NE(r.err.find("warning: "), std::string::npos) << r.err;
-    const ToolResult quiet =
-        tool.Run({"codeplug", "verify511", tool.Path("exact.cpl"), tool.Path("unkeyed.cpl")});
-    EXPECT_EQ(quiet.err, "");
+}
+
+TEST_F(CodeplugCommand, UnknownCommandsAreNamed) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* named;
+    };
+    const Case cases[] = {{{"frobnicate"}, "unknown command 'frobnicate'"},
+                          {{"codeplug", "inspect", "x.cpl"}, "unknown command 'inspect'"},
+                          {{"codeplug", "convert", "--to"}, nullptr}};
+    for (const Case& c : cases) {
+        const ToolResult r = tool.Run(c.args);
+        EXPECT_EQ(r.exitCode, 2) << c.args[0];
+        if (c.named != nullptr) {
+            EXPECT_NE(r.err.find(c.named), std::string::npos) << r.err;
+        } else {
+            EXPECT_EQ(r.err.find("unknown command"), std::string::npos) << r.err;
+        }
+    }
+}
+
+TEST_F(CodeplugCommand, InfoRefusesAMalformedImageAndNotesAFileOfAnotherLength) {
+    const GeneratedImage image = MakeImage(kFormat510, 6);
+    std::vector<uint8_t> broken = BytesOf(image);
+    broken[0] = 0;  // no block marker
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        int exitCode;
+        const char* expected;  // in the output (exit 0) or the error (exit 2)
+    };
+    std::vector<uint8_t> shortFile = BytesOf(image);
+    shortFile.resize(shortFile.size() - 10);
+    std::vector<uint8_t> longFile = BytesOf(image);
+    longFile.resize(longFile.size() + 6);
+    const Case cases[] = {
+        {"malformed", broken, 2, "not a well-formed codeplug"},
+        {"random", std::vector<uint8_t>(300, 0xA7), 2, "not a well-formed codeplug"},
+        {"short", shortFile, 0, "the file ends 10 bytes before the total length"},
+        {"long", longFile, 0, "the file holds 6 bytes after the total length"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        tool.WriteFile("in.cpl", c.bytes);
+        const ToolResult r = tool.Run({"codeplug", "info", tool.Path("in.cpl")});
+        EXPECT_EQ(r.exitCode, c.exitCode);
+        const std::string& text = c.exitCode == 0 ? r.out : r.err;
+        EXPECT_NE(text.find(c.expected), std::string::npos) << text;
+        if (c.exitCode != 0) {
+            EXPECT_EQ(r.out.find("total length"), std::string::npos) << r.out;
+        }
+    }
+}
+
+TEST_F(CodeplugCommand, SamplesOfEveryFormatPassCheckConvertAndVerify) {
+    for (const std::string format : {"5.8", "5.9", "5.10", "5.11"}) {
+        SCOPED_TRACE(format);
+        const ToolResult made =
+            tool.Run({"codeplug", "sample", "--format", format, "--seed", "5", tool.Path("s.cpl")});
+        ASSERT_EQ(made.exitCode, 0) << made.err;
+        const std::vector<uint8_t> bytes = tool.ReadFile("s.cpl");
+        EXPECT_EQ(2u * testkit::FromRadioBytes(bytes)[4], bytes.size());
+
+        const ToolResult check = tool.Run({"codeplug", "check", tool.Path("s.cpl")});
+        EXPECT_EQ(check.exitCode, 0) << check.err;
+        EXPECT_NE(check.out.find("format " + format + ","), std::string::npos) << check.out;
+        const ToolResult info = tool.Run({"codeplug", "info", tool.Path("s.cpl")});
+        EXPECT_EQ(info.exitCode, 0) << info.err;
+        EXPECT_EQ(info.out.find("note:"), std::string::npos) << info.out;
+        const ToolResult convert = tool.Run(
+            {"codeplug", "convert", "--to", "5.11", tool.Path("s.cpl"), tool.Path("c.cpl")});
+        EXPECT_EQ(convert.exitCode, 0) << convert.err;
+        EXPECT_EQ(
+            tool.Run({"codeplug", "verify511", tool.Path("c.cpl"), tool.Path("v.cpl")}).exitCode,
+            0);
+
+        // The same seed gives the same example, another seed another one.
+        ASSERT_EQ(tool.Run({"codeplug", "sample", "--format", format, "--seed", "5",
+                            tool.Path("again.cpl")})
+                      .exitCode,
+                  0);
+        EXPECT_EQ(tool.ReadFile("again.cpl"), bytes);
+        ASSERT_EQ(tool.Run({"codeplug", "sample", "--format", format, "--seed", "6",
+                            tool.Path("other.cpl")})
+                      .exitCode,
+                  0);
+        EXPECT_NE(tool.ReadFile("other.cpl"), bytes);
+    }
+    for (const char* bad : {"5.7", "6.0", "five"}) {
+        const ToolResult r =
+            tool.Run({"codeplug", "sample", "--format", bad, tool.Path("bad.cpl")});
+        EXPECT_EQ(r.exitCode, 2) << bad;
+        EXPECT_FALSE(tool.Exists("bad.cpl"));
+    }
+}
+
+TEST_F(CodeplugCommand, OutputOtherThanARegularFileIsRefused) {
+    tool.WriteFile("in.cpl", BytesOf(MakeImage(kFormat59)));
+    ASSERT_EQ(::mkfifo(tool.Path("fifo").c_str(), 0644), 0);
+    ASSERT_EQ(::mkdir(tool.Path("folder").c_str(), 0755), 0);
+    for (const char* name : {"fifo", "folder"}) {
+        SCOPED_TRACE(name);
+        for (const char* command : {"convert", "sample"}) {
+            const std::vector<std::string> args =
+                std::string(command) == "convert"
+                    ? std::vector<std::string>{"codeplug", "convert",           "--to",
+                                               "5.10",     tool.Path("in.cpl"), tool.Path(name)}
+                    : std::vector<std::string>{"codeplug", "sample", "--format", "5.8",
+                                               tool.Path(name)};
+            const ToolResult r = tool.Run(args);
+            EXPECT_EQ(r.exitCode, 2) << command;
+            EXPECT_NE(r.err.find("only to a regular file"), std::string::npos) << r.err;
+        }
+    }
+    struct stat st {};
+    ASSERT_EQ(::lstat(tool.Path("fifo").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(tool.List(), (std::vector<std::string>{"fifo", "folder", "in.cpl"}));
 }
 
 TEST_F(CodeplugCommand, UsageErrorsExitWithTwo) {

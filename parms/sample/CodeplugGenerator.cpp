@@ -1,11 +1,11 @@
-#include "tests/parms/support/CodeplugGenerator.h"
+#include "parms/sample/CodeplugGenerator.h"
 
 #include <algorithm>
 #include <array>
 #include <stdexcept>
 #include <string>
 
-namespace quillon::testkit {
+namespace quillon::sample {
 namespace {
 
 constexpr uint32_t kMaxBlockLength = 0x3FFF;  // 14-bit block length of 5.10 and older
@@ -611,4 +611,4 @@ std::vector<uint16_t> FromRadioBytes(const std::vector<uint8_t>& bytes) {
     return image;
 }
 
-}  // namespace quillon::testkit
+}  // namespace quillon::sample

@@ -1,4 +1,4 @@
-#include "tools/quillon-tool/CodeplugFile.h"
+#include "storage/CodeplugFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-namespace quillon::tool {
+namespace quillon {
 namespace {
 
 std::string SystemError(const std::string& what, const std::string& path) {
@@ -27,6 +27,58 @@ bool WriteAll(int fd, const uint8_t* data, std::size_t size) {
         data += n;
         size -= static_cast<std::size_t>(n);
     }
+    return true;
+}
+
+// Follows symbolic links from `path` to the name that is finally replaced (which need not
+// exist yet). False, with `error` set, for a loop of links or an unreadable link.
+bool ResolveLinks(const std::string& path, std::string& target, std::string& error) {
+    target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            return true;
+        }
+        std::vector<char> link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1);
+        const ssize_t n = ::readlink(target.c_str(), link.data(), link.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= link.size()) {
+            error = SystemError("cannot follow the link", target);
+            return false;
+        }
+        const std::string next(link.data(), static_cast<std::size_t>(n));
+        const auto slash = target.rfind('/');
+        target = next.front() == '/' || slash == std::string::npos
+                     ? next
+                     : target.substr(0, slash + 1) + next;
+    }
+    error = "cannot write " + path + ": too many symbolic links";
+    return false;
+}
+
+// The mode the written file gets: the existing file's, or 0666 less the umask for a new one.
+// False, with `error` set, when `target` exists and is not a regular file.
+bool ModeFor(const std::string& target, const std::string& path, mode_t& mode, std::string& error) {
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) {
+            const char* what = S_ISDIR(st.st_mode)                          ? "a folder"
+                               : S_ISFIFO(st.st_mode)                       ? "a FIFO"
+                               : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
+                                                                            : "not a regular file";
+            error = "cannot write " + path + ": it is " + what +
+                    "; a codeplug is written only to a regular file";
+            return false;
+        }
+        mode = st.st_mode & 07777;
+        return true;
+    }
+    if (errno != ENOENT) {
+        error = SystemError("cannot write", path);
+        return false;
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
     return true;
 }
 
@@ -88,7 +140,13 @@ bool CodeplugFile::Write(const std::string& path, std::size_t byteCount, std::st
         bytes[i] = static_cast<uint8_t>(i % 2 == 0 ? word >> 8 : word & 0xFF);
     }
 
-    std::string temp = path + ".XXXXXX";
+    std::string target;
+    mode_t mode = 0;
+    if (!ResolveLinks(path, target, error) || !ModeFor(target, path, mode, error)) {
+        return false;
+    }
+
+    std::string temp = target + ".XXXXXX";
     std::vector<char> name(temp.begin(), temp.end());
     name.push_back('\0');
     const int fd = ::mkstemp(name.data());
@@ -97,10 +155,8 @@ bool CodeplugFile::Write(const std::string& path, std::size_t byteCount, std::st
         return false;
     }
     temp = name.data();
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    bool ok = ::fchmod(fd, 0666 & ~mask) == 0 && WriteAll(fd, bytes.data(), bytes.size()) &&
-              ::fsync(fd) == 0;
+    bool ok =
+        ::fchmod(fd, mode) == 0 && WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
     if (!ok) {
         error = SystemError("cannot write", temp);
     }
@@ -108,7 +164,7 @@ bool CodeplugFile::Write(const std::string& path, std::size_t byteCount, std::st
         ok = false;
         error = SystemError("cannot write", temp);
     }
-    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
         ok = false;
         error = SystemError("cannot replace", path);
     }
@@ -118,4 +174,4 @@ bool CodeplugFile::Write(const std::string& path, std::size_t byteCount, std::st
     return ok;
 }
 
-}  // namespace quillon::tool
+}  // namespace quillon

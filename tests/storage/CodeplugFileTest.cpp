@@ -1,0 +1,134 @@
+#include "storage/CodeplugFile.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace quillon {
+namespace {
+
+namespace fs = std::filesystem;
+
+class CodeplugFileWrite : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "codeplug-file-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+        previousMask = ::umask(022);
+        file.Image()[0] = 0x5F5F;
+        file.Image()[1] = 0x1234;
+    }
+    void TearDown() override {
+        ::umask(previousMask);
+        fs::remove_all(dir);
+    }
+
+    std::string Path(const std::string& name) const { return dir + "/" + name; }
+    static std::string Slurp(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    static void Put(const std::string& path, const std::string& text) {
+        std::ofstream(path, std::ios::binary) << text;
+    }
+    static unsigned ModeOf(const std::string& path) {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+    }
+
+    std::string dir;
+    mode_t previousMask = 0;
+    CodeplugFile file;
+    const std::string written = std::string("\x5F\x5F\x12\x34", 4);
+};
+
+TEST_F(CodeplugFileWrite, ReplacesRegularFilesOnlyAndKeepsTheirMode) {
+    struct Case {
+        const char* name;
+        std::function<void(const std::string& out)> prepare;
+        std::string replaced;  // the file that receives the bytes ("" when refused)
+        unsigned mode;
+        const char* refusal;  // text in the error when refused
+    };
+    const std::string target = Path("target.cpl");
+    const Case cases[] = {
+        {"new file", [](const std::string&) {}, Path("out.cpl"), 0644, nullptr},
+        {"existing private file",
+         [](const std::string& out) {
+             Put(out, "old");
+             ::chmod(out.c_str(), 0600);
+         },
+         Path("out.cpl"), 0600, nullptr},
+        {"link to a file",
+         [&](const std::string& out) {
+             Put(target, "old");
+             ::chmod(target.c_str(), 0640);
+             fs::create_symlink("target.cpl", out);
+         },
+         target, 0640, nullptr},
+        {"link to a link to a file",
+         [&](const std::string& out) {
+             Put(target, "old");
+             fs::create_symlink("target.cpl", Path("middle"));
+             fs::create_symlink(Path("middle"), out);
+         },
+         target, 0644, nullptr},
+        {"dangling link", [&](const std::string& out) { fs::create_symlink("target.cpl", out); },
+         target, 0644, nullptr},
+        {"FIFO", [](const std::string& out) { ::mkfifo(out.c_str(), 0644); }, "", 0, "a FIFO"},
+        {"folder", [](const std::string& out) { fs::create_directory(out); }, "", 0, "a folder"},
+        {"link to a folder",
+         [&](const std::string& out) {
+             fs::create_directory(Path("sub"));
+             fs::create_symlink("sub", out);
+         },
+         "", 0, "a folder"},
+        {"device",
+         [](const std::string& out) {
+             // A private node for the null device; only root may make one.
+             if (::mknod(out.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+                 ::mkfifo(out.c_str(), 0644);
+             }
+         },
+         "", 0, geteuid() == 0 ? "a device" : "a FIFO"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(dir);
+        fs::create_directory(dir);
+        const std::string out = Path("out.cpl");
+        c.prepare(out);
+        const auto before = fs::symlink_status(out).type();
+        std::string error;
+        const bool ok = file.Write(out, written.size(), error);
+        if (c.refusal != nullptr) {
+            EXPECT_FALSE(ok);
+            EXPECT_NE(error.find(c.refusal), std::string::npos) << error;
+            EXPECT_EQ(fs::symlink_status(out).type(), before);
+        } else {
+            ASSERT_TRUE(ok) << error;
+            EXPECT_EQ(Slurp(c.replaced), written);
+            EXPECT_EQ(ModeOf(c.replaced), c.mode);
+            EXPECT_EQ(fs::symlink_status(out).type(),
+                      before == fs::file_type::not_found ? fs::file_type::regular : before);
+        }
+        // No temporary file is left behind.
+        for (const auto& entry : fs::directory_iterator(dir)) {
+            EXPECT_EQ(entry.path().filename().string().find(".cpl."), std::string::npos)
+                << entry.path();
+        }
+    }
+}
+
+}  // namespace
+}  // namespace quillon
