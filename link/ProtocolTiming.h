@@ -26,6 +26,8 @@ constexpr uint32_t kDownloadReplyTimeoutMs = 15000;  // every wait of a loader/c
 constexpr int kBlockPauseMs = 10;                    // after every data block
 constexpr int kMaxChecksumResends = 4;               // resends of a pair after a bad checksum
 constexpr int kDspStartPauseMs = 1000;               // before the first DSP page
+constexpr int kCancelPollMs = 50;      // how often a running download looks at its cancel flag
+constexpr int kCodeLinkSpeed = 19200;  // the link speed after the code has gone down
 // Flash erase waits between the loader and the code.
 constexpr int kEraseTicksShort = 18;      // radio type code 1, or a boot download: 990 ms
 constexpr int kEraseTicks40s = 720;       // radio type code 4: 39,600 ms
@@ -43,6 +45,9 @@ constexpr int kProgressPerControlHeadMs = 1080;
 constexpr int kProgressUploadMs = 300;
 constexpr int kProgressResetPauseMs = 200;
 constexpr double kProgressDownloadMsPerByte = 0.015;
+
+// ---- codeplug transfer ----
+constexpr uint32_t kCodeplugReplyTimeoutMs = 4000;  // every reply of an upload or download
 
 // ---- workflow ----
 constexpr int kStopSettleMs = 50;            // after Stop, before files are deleted

@@ -22,6 +22,8 @@ struct Reaction {
     std::vector<Bytes> replies;        // payloads to send back, in order
     std::optional<uint32_t> newSpeed;  // bit/s the line changes to after the replies
     std::string note;                  // why a request was not answered, for the log
+    int delayMs = 0;                   // before the first reply (the radio is busy)
+    bool dropLine = false;             // the line goes dead: nothing more gets through
 };
 
 // The radio's handling of one family of messages (the first code byte).

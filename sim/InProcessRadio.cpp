@@ -74,6 +74,7 @@ private:
 InProcessRadio::InProcessRadio(VirtualEventPump& pump, RadioConfig config, FrameLog& log)
     : pump_(pump), radio_(std::move(config), log) {
     wakeHandle_ = pump_.AddWakeSource([this] { return NextEventMs(); });
+    radio_.SetClock([this] { return pump_.NowMs(); });
 }
 
 InProcessRadio::InProcessRadio(VirtualEventPump& pump, RadioConfig config)

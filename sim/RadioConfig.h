@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "sim/CodeplugConfig.h"
+#include "sim/DownloadConfig.h"
 #include "sim/FaultRule.h"
 
 namespace quillon::sim {
@@ -25,6 +27,8 @@ struct RadioConfig {
     bool box = false;  // an interface box that answers the probe sits in front of the radio
     std::array<uint8_t, 4> boxData{0x00, 0x01, 0x00, 0x00};
     std::vector<FaultRule> faults;
+    DownloadConfig download;
+    CodeplugConfig codeplug;
 
     bool HardKey() const { return (radioInfo[0] & kHardKeyBit) != 0; }
     void SetHardKey(bool on) {

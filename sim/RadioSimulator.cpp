@@ -18,9 +18,13 @@ RadioSimulator::RadioSimulator(RadioConfig config, FrameLog& log)
       log_(log),
       queries_(config_),
       linkControl_(config_),
+      download_(config_.download, [this] { return clock_ ? clock_() : 0; }),
+      codeplug_(config_),
       faults_(config_.faults) {
     dispatcher_.Register(0x04, queries_);
     dispatcher_.Register(0x09, linkControl_);
+    dispatcher_.Register(0x02, download_);
+    dispatcher_.Register(0x03, codeplug_);
 }
 
 std::vector<OutputStep> RadioSimulator::Receive(const uint8_t* data, size_t size) {
@@ -28,6 +32,9 @@ std::vector<OutputStep> RadioSimulator::Receive(const uint8_t* data, size_t size
     framer_.Feed(data, size, events);
     std::vector<OutputStep> steps;
     for (RadioFramer::Event& event : events) {
+        if (lineDropped_) {
+            break;
+        }
         if (!event.good) {
             log_.Write("DROP", event.reason + ": " + FormatHex(event.raw));
             continue;
@@ -43,6 +50,11 @@ void RadioSimulator::React(const Request& request, std::vector<OutputStep>& step
     Reaction reaction = dispatcher_.Dispatch(request);
     if (!reaction.note.empty()) {
         log_.Write("NOTE", reaction.note);
+    }
+    if (reaction.dropLine) {
+        lineDropped_ = true;
+        log_.Write("LINE-DROPPED", FormatHex(request.payload));
+        return;
     }
     std::optional<FaultRule> fault;
     if (!reaction.replies.empty()) {
@@ -76,8 +88,9 @@ void RadioSimulator::React(const Request& request, std::vector<OutputStep>& step
     for (const Bytes& reply : reaction.replies) {
         steps.push_back({0, RadioFramer::BuildReply(reply), std::nullopt, "TX", FormatHex(reply)});
     }
-    if (fault && steps.size() > first) {
-        steps[first].delayMs = fault->delayMs;  // before whatever goes out first
+    if (steps.size() > first) {
+        // Before whatever goes out first.
+        steps[first].delayMs = (fault ? fault->delayMs : 0) + reaction.delayMs;
     }
     if (reaction.newSpeed) {
         steps.push_back({0, {}, reaction.newSpeed, "SPEED", std::to_string(*reaction.newSpeed)});

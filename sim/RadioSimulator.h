@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "sim/CodeplugResponder.h"
+#include "sim/DownloadResponder.h"
 #include "sim/FaultPlan.h"
 #include "sim/FrameLog.h"
 #include "sim/LinkControlResponder.h"
@@ -39,6 +42,13 @@ public:
     }
 
     const RadioConfig& Config() const { return config_; }
+    CodeplugResponder& Codeplug() { return codeplug_; }
+
+    // The clock (milliseconds) the radio times its flash erase with; without one it reads 0.
+    void SetClock(std::function<int64_t()> nowMs) { clock_ = std::move(nowMs); }
+    const DownloadResponder& Download() const { return download_; }
+    // True once a fault has dropped the line.
+    bool LineDropped() const { return lineDropped_; }
 
 private:
     void React(const Request& request, std::vector<OutputStep>& steps);
@@ -48,7 +58,11 @@ private:
     FrameLog& log_;
     QueryResponder queries_;
     LinkControlResponder linkControl_;
+    std::function<int64_t()> clock_;
+    DownloadResponder download_;
+    CodeplugResponder codeplug_;
     MessageDispatcher dispatcher_;
+    bool lineDropped_ = false;
     FaultPlan faults_;
     RadioFramer framer_;
     uint32_t noiseState_ = 0x2545F491;

@@ -1,6 +1,7 @@
 #include "sim/ScenarioLoader.h"
 
 #include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -54,6 +55,13 @@ bool ReadBool(const Json& value, const std::string& key) {
     return value.get<bool>();
 }
 
+std::string ReadText(const Json& value, const std::string& key) {
+    if (!value.is_string()) {
+        Fail(key, "a text");
+    }
+    return value.get<std::string>();
+}
+
 long long ReadInteger(const Json& value, const std::string& key) {
     if (!value.is_number_integer()) {
         Fail(key, "a whole number");
@@ -68,6 +76,14 @@ int ReadChecked(int (*check)(long long), const Json& value, const std::string& k
     } catch (const ScenarioError& error) {
         throw ScenarioError("key '" + key + "': " + error.what());
     }
+}
+
+int ReadBlockNumber(const Json& value, const std::string& key) {
+    const long long number = ReadInteger(value, key);
+    if (number < 0 || number > 511) {
+        Fail(key, "a block number from 0 to 511");
+    }
+    return static_cast<int>(number);
 }
 
 FaultRule ReadFault(const Json& value, const std::string& where) {
@@ -112,6 +128,48 @@ FaultRule ReadFault(const Json& value, const std::string& where) {
     return rule;
 }
 
+int ReadCount(const Json& value, const std::string& key, long long limit) {
+    const long long number = ReadInteger(value, key);
+    if (number < -1 || number > limit) {
+        Fail(key, "a whole number from -1 to " + std::to_string(limit));
+    }
+    return static_cast<int>(number);
+}
+
+void ReadDownload(const Json& value, DownloadConfig& download) {
+    if (!value.is_object()) {
+        Fail("download", "an object");
+    }
+    for (const auto& [name, item] : value.items()) {
+        const std::string key = "download." + name;
+        if (name == "processor") {
+            download.processorCode = static_cast<uint8_t>(ReadCount(item, key, 255));
+        } else if (name == "erase_ms") {
+            download.eraseMs = ReadCount(item, key, 600000);
+        } else if (name == "start_negatives") {
+            download.startNegatives = ReadCount(item, key, 1000000);
+        } else if (name == "bad_sums") {
+            download.badSums = ReadCount(item, key, 1000000);
+        } else if (name == "verify_fail_at") {
+            const long long at = ReadInteger(item, key);
+            if (at < 0 || at > 0xFFFFFFFFLL) {
+                Fail(key, "a byte address from 0 to 4294967295");
+            }
+            download.verifyFailAt = static_cast<uint32_t>(at);
+        } else if (name == "silent_from_block") {
+            download.silentFromBlock = ReadCount(item, key, 100000000);
+        } else if (name == "drop_line_at_block") {
+            download.dropLineAtBlock = ReadCount(item, key, 100000000);
+        } else if (name == "code_out") {
+            download.codeOutPath = ReadText(item, key);
+        } else if (name == "dsp_out") {
+            download.dspOutPath = ReadText(item, key);
+        } else {
+            throw ScenarioError("unknown key '" + key + "'");
+        }
+    }
+}
+
 void Apply(const Json& root, RadioConfig& config) {
     if (!root.is_object()) {
         throw ScenarioError("the scenario must be a JSON object");
@@ -154,6 +212,20 @@ void Apply(const Json& root, RadioConfig& config) {
             config.box = ReadBool(value, key);
         } else if (key == "box_data") {
             config.boxData = ReadHex<4>(value, key);
+        } else if (key == "download") {
+            ReadDownload(value, config.download);
+        } else if (key == "codeplug") {
+            config.codeplug.imagePath = ReadText(value, key);
+        } else if (key == "codeplug_out") {
+            config.codeplug.outPath = ReadText(value, key);
+        } else if (key == "codeplug_password") {
+            config.codeplug.password = CheckPassword(ReadText(value, key), "key '" + key + "'");
+        } else if (key == "codeplug_0725") {
+            config.codeplug.restartNotice = ReadBool(value, key);
+        } else if (key == "codeplug_bad_checksum_pair") {
+            config.codeplug.badChecksumPair = ReadBlockNumber(value, key);
+        } else if (key == "codeplug_silent_block") {
+            config.codeplug.silentBlock = ReadBlockNumber(value, key);
         } else if (key == "faults") {
             if (!value.is_array()) {
                 Fail(key, "a list of fault objects");
@@ -186,6 +258,29 @@ void LoadScenarioText(const std::string& text, RadioConfig& config) {
     config = std::move(updated);
 }
 
+std::string CheckPassword(const std::string& text, const std::string& what) {
+    if (text.size() > 8 || text.find_first_not_of("0123456789") != std::string::npos) {
+        throw ScenarioError(what + ": expected a password of up to 8 digits");
+    }
+    return text;
+}
+
+void LoadCodeplugImage(CodeplugConfig& codeplug) {
+    if (codeplug.imagePath.empty()) {
+        return;
+    }
+    std::ifstream in(codeplug.imagePath, std::ios::binary);
+    if (!in) {
+        throw ScenarioError("codeplug " + codeplug.imagePath + ": cannot be read");
+    }
+    Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.size() > 65536) {
+        throw ScenarioError("codeplug " + codeplug.imagePath +
+                            ": larger than the radio's 65536 bytes");
+    }
+    codeplug.image = std::move(bytes);
+}
+
 void LoadScenarioFile(const std::string& path, RadioConfig& config) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
@@ -193,10 +288,17 @@ void LoadScenarioFile(const std::string& path, RadioConfig& config) {
     }
     std::ostringstream text;
     text << in.rdbuf();
+    const std::string before = config.codeplug.imagePath;
     try {
         LoadScenarioText(text.str(), config);
     } catch (const ScenarioError& error) {
         throw ScenarioError("scenario " + path + ": " + error.what());
+    }
+    // A codeplug named in a scenario is found beside the scenario.
+    std::string& image = config.codeplug.imagePath;
+    const size_t slash = path.rfind('/');
+    if (image != before && !image.empty() && image[0] != '/' && slash != std::string::npos) {
+        image = path.substr(0, slash + 1) + image;
     }
 }
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <sstream>
 #include <system_error>
+#include <type_traits>
 #include <vector>
 
 #include "sim/ScenarioLoader.h"
@@ -56,6 +57,13 @@ std::optional<int> ParseSimCommandLine(int argc, const char* const* argv, SimOpt
     bool box = false;
     bool hardKey = false;
     std::vector<std::string> faults;
+    DownloadConfig& download = options.config.download;
+    std::optional<int> processor, eraseMs, startNegatives, badSums, silentFrom, dropAt;
+    std::optional<uint32_t> verifyAt;
+    std::optional<std::string> codeOut, dspOut;
+    std::optional<std::string> codeplug, codeplugOut, codeplugPassword;
+    std::optional<int> badChecksumPair, silentBlock;
+    bool restartNotice = false;
     if (const char* envDir = std::getenv("QUILLON_COM_DIR")) {
         options.comDir = envDir;
     }
@@ -87,6 +95,35 @@ std::optional<int> ParseSimCommandLine(int argc, const char* const* argv, SimOpt
     app.add_option("--fault", faults,
                    "CODE:ITEM[,ITEM...]; CODE * or 04 or 042D; ITEM silent, 0420, noise=N, "
                    "bad-checksum, wrong-h2, delay=MS, times=N (repeatable)");
+
+    app.add_option("--processor", processor, "Processor code the loader reports (4 or 8)")
+        ->check(CLI::Range(0, 255));
+    app.add_option("--erase-ms", eraseMs, "How long the flash erase after the loader takes")
+        ->check(CLI::Range(0, 600000));
+    app.add_option("--code-out", codeOut, "Write the received code stream to this file");
+    app.add_option("--dsp-out", dspOut, "Write the received DSP pages to this file");
+    app.add_option("--start-negatives", startNegatives, "Answer this many image starts with 02 0A")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--bad-sums", badSums, "Report this many pair sums wrong")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--verify-fail-at", verifyAt, "Fail the verify of the pair holding this byte");
+    app.add_option("--silent-from-block", silentFrom, "No answer to data blocks from this one on")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--drop-line-at-block", dropAt, "The line goes dead at this data block")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--codeplug", codeplug,
+                   "Codeplug the radio holds: bytes as sent, words high byte first");
+    app.add_option("--codeplug-out", codeplugOut, "Store each downloaded codeplug in FILE");
+    app.add_option("--codeplug-password", codeplugPassword,
+                   "Ask for this codeplug password (up to 8 digits)");
+    CLI::Option* noticeFlag = app.add_flag("--codeplug-0725", restartNotice,
+                                           "Send 07 25 before answering a codeplug start message");
+    app.add_option("--codeplug-bad-checksum", badChecksumPair,
+                   "Ask a wrong checksum for download pair N (from 0)")
+        ->check(CLI::Range(0, 255));
+    app.add_option("--codeplug-silent-block", silentBlock,
+                   "Never send or ask for codeplug block N (from 0)")
+        ->check(CLI::Range(0, 511));
 
     try {
         app.parse(argc, argv);
@@ -121,6 +158,41 @@ std::optional<int> ParseSimCommandLine(int argc, const char* const* argv, SimOpt
             config.box = box;
         }
         OverrideHex(boxData, "--box-data", config.boxData);
+        auto override = [](const auto& value, auto& field) {
+            if (value) {
+                field = static_cast<std::remove_reference_t<decltype(field)>>(*value);
+            }
+        };
+        override(processor, download.processorCode);
+        override(eraseMs, download.eraseMs);
+        override(startNegatives, download.startNegatives);
+        override(badSums, download.badSums);
+        override(silentFrom, download.silentFromBlock);
+        override(dropAt, download.dropLineAtBlock);
+        override(codeOut, download.codeOutPath);
+        override(dspOut, download.dspOutPath);
+        if (verifyAt) {
+            download.verifyFailAt = *verifyAt;
+        }
+        if (codeplug) {
+            config.codeplug.imagePath = *codeplug;
+        }
+        if (codeplugOut) {
+            config.codeplug.outPath = *codeplugOut;
+        }
+        if (codeplugPassword) {
+            config.codeplug.password = CheckPassword(*codeplugPassword, "--codeplug-password");
+        }
+        if (noticeFlag->count() > 0) {
+            config.codeplug.restartNotice = restartNotice;
+        }
+        if (badChecksumPair) {
+            config.codeplug.badChecksumPair = *badChecksumPair;
+        }
+        if (silentBlock) {
+            config.codeplug.silentBlock = *silentBlock;
+        }
+        LoadCodeplugImage(config.codeplug);
         for (const std::string& fault : faults) {
             config.faults.push_back(ParseFaultText(fault));
         }

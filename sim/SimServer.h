@@ -14,7 +14,13 @@ namespace quillon::sim {
 class SimServer {
 public:
     SimServer(PseudoTerminal& line, RadioSimulator& radio, FrameLog& log)
-        : line_(line), radio_(radio), log_(log) {}
+        : line_(line), radio_(radio), log_(log) {
+        radio_.SetClock([] {
+            return std::chrono::duration_cast<std::chrono::milliseconds>(
+                       Clock::now().time_since_epoch())
+                .count();
+        });
+    }
 
     // Leave after this long without a byte in either direction (zero: never).
     void SetIdleExit(std::chrono::milliseconds idle) { idleExit_ = idle; }

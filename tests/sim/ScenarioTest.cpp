@@ -102,6 +102,11 @@ TEST(ScenarioLoader, NamesTheKeyAndWhatWasExpected) {
         {R"({"faults": [{"code": "*", "noise": -1}]})", "key 'faults[0].noise'"},
         {R"({"faults": [{"code": "*", "delay_ms": 1.5}]})", "key 'faults[0].delay_ms'"},
         {R"({"faults": [{"code": "*", "sillent": true}]})", "unknown key 'faults[0].sillent'"},
+        {R"({"download": [1]})", "key 'download'"},
+        {R"({"download": {"erase_ms": -5}})", "key 'download.erase_ms'"},
+        {R"({"download": {"verify_fail_at": -1}})", "key 'download.verify_fail_at'"},
+        {R"({"download": {"code_out": 3}})", "key 'download.code_out'"},
+        {R"({"download": {"erase": 5}})", "unknown key 'download.erase'"},
         {R"(["kind", "mobile"])", "JSON object"},
         {R"({"kind": "mobile",)", "not valid JSON"},
         {R"({"faults": [{"code": "*", "times": 1e577}]})", "not valid JSON"},
@@ -178,6 +183,32 @@ TEST(SimCommandLine, OptionsOverrideTheScenario) {
     EXPECT_EQ(parsed.options.comNumber, 7);
     EXPECT_EQ(parsed.options.comDir, "/tmp");
     EXPECT_DOUBLE_EQ(parsed.options.exitAfterSeconds, 2.5);
+}
+
+TEST(SimCommandLine, DownloadBehaviourFromScenarioAndOptions) {
+    RadioConfig fromText;
+    LoadScenarioText(R"({"download": {"processor": 8, "erase_ms": 5000, "bad_sums": 2,
+                                       "verify_fail_at": 4096, "silent_from_block": 7,
+                                       "code_out": "/tmp/c.bin"}})",
+                     fromText);
+    const Parsed parsed = Parse({"--erase-ms", "100", "--start-negatives", "3",
+                                 "--drop-line-at-block", "9", "--dsp-out", "/tmp/d.bin"});
+    ASSERT_FALSE(parsed.exitCode) << parsed.err;
+    const DownloadConfig& a = fromText.download;
+    const DownloadConfig& b = parsed.options.config.download;
+    EXPECT_EQ(a.processorCode, 8);
+    EXPECT_EQ(a.eraseMs, 5000);
+    EXPECT_EQ(a.badSums, 2);
+    EXPECT_EQ(a.verifyFailAt, 4096u);
+    EXPECT_EQ(a.silentFromBlock, 7);
+    EXPECT_EQ(a.codeOutPath, "/tmp/c.bin");
+    EXPECT_EQ(b.eraseMs, 100);
+    EXPECT_EQ(b.startNegatives, 3);
+    EXPECT_EQ(b.dropLineAtBlock, 9);
+    EXPECT_EQ(b.dspOutPath, "/tmp/d.bin");
+    EXPECT_EQ(b.processorCode, 4);  // untouched
+    EXPECT_EQ(Parse({"--erase-ms", "-1"}).exitCode, 2);
+    EXPECT_EQ(Parse({"--processor", "300"}).exitCode, 2);
 }
 
 TEST(SimCommandLine, BadInputEndsWithExitCodeTwoAndAReason) {

@@ -36,6 +36,11 @@ struct InProcessLink {
     explicit InProcessLink(sim::RadioConfig config = {}) : radio(pump, std::move(config)) {
         session.UseTimeoutTimer(*timer);
     }
+    // The radio writes its frame log to `log`.
+    InProcessLink(sim::RadioConfig config, sim::FrameLog& log)
+        : radio(pump, std::move(config), log) {
+        session.UseTimeoutTimer(*timer);
+    }
 
     // Opens device mode at 19200 bit/s, framed and active, as the connection code does.
     bool Connect(std::string& error) {

@@ -14,6 +14,8 @@
 #include "parms/KVTParmsFormatConvertBase.h"
 #include "parms/sample/CodeplugGenerator.h"
 #include "storage/CodeplugFile.h"
+#include "tools/quillon-tool/CodeplugFormatText.h"
+#include "tools/quillon-tool/CodeplugTransferCommand.h"
 #include "tools/quillon-tool/ToolCommand.h"
 
 namespace quillon::tool {
@@ -30,21 +32,6 @@ struct CodeplugOptions {
     bool hardKey = false;
     uint32_t seed = 1;
 };
-
-std::string VersionText(uint8_t formatIndex) {
-    const FormatVersion v = KVTParmsFormat::VersionOfIndex(formatIndex);
-    return std::to_string(v.major) + "." + std::to_string(v.minor);
-}
-
-std::string FormatText(const CodeplugImage& image) {
-    const uint8_t index = KVTParmsFormat::FormatIndex(image);
-    if (index == kUnknownFormat) {
-        char word[8];
-        std::snprintf(word, sizeof word, "0x%04X", image[3]);
-        return std::string("unknown (header word 3 = ") + word + ")";
-    }
-    return VersionText(index);
-}
 
 // Parses "5.N" into a format index; kUnknownFormat when it names no known format.
 uint8_t ParseTarget(const std::string& text) {
@@ -315,12 +302,16 @@ int RunSample(const CodeplugOptions& options) {
 
 void AddCodeplugCommand(CLI::App& app, int& exitCode) {
     CLI::App* codeplug =
-        app.add_subcommand("codeplug", "Check, inspect, convert and verify codeplug files offline");
+        app.add_subcommand("codeplug",
+                           "Check, inspect, convert and verify codeplug files; read "
+                           "and write a radio's codeplug");
     codeplug->require_subcommand(1);
     codeplug->footer(
         "Files hold the bytes as the radio sends them (each word high byte first), at most "
         "65536 bytes.\nExit codes: 0 success; 1 the image failed the check or the 5.11 "
-        "verification;\n2 refused (unreadable file, malformed image, impossible conversion).");
+        "verification;\n2 refused (unreadable file, malformed image, impossible conversion, format "
+        "mismatch).\n"
+        "read/write: 1 when the radio did not answer, refused access or the transfer failed.");
     auto options = std::make_shared<CodeplugOptions>();
 
     CLI::App* check = codeplug->add_subcommand("check", "Check the structure of a codeplug file");
@@ -356,6 +347,7 @@ void AddCodeplugCommand(CLI::App& app, int& exitCode) {
                      "a 5.11 sample made for a radio with a hard key");
     sample->add_option("OUT", options->output, "where to write the example")->required();
     sample->callback([options, &exitCode] { exitCode = RunSample(*options); });
+    AddCodeplugTransferCommands(*codeplug, exitCode);
 }
 
 [[maybe_unused]] const bool kRegistered = RegisterToolCommand(AddCodeplugCommand);

@@ -19,10 +19,11 @@
 #include "app/core/TargetRadioCheck.h"
 #include "link/RadioQueries.h"
 #include "link/VersionInfoText.h"
+#include "serial/posix/ComPortPath.h"
 #include "serial/posix/PollEventPump.h"
 #include "serial/posix/SerialDeviceFactory.h"
-#include "tools/quillon-tool/PortArgument.h"
 #include "tools/quillon-tool/ToolCommand.h"
+#include "tools/quillon-tool/ToolConnection.h"
 #include "tools/quillon-tool/ToolView.h"
 
 namespace quillon::tool {
@@ -156,22 +157,22 @@ int RunIdentify(const std::string& portText) {
     PrintLine("Corresponding Tessera Version:", view.target.tesseraVersion);
     PrintLine("Corresponding Vernier Version:", view.target.vernierVersion);
 
+    ResolvedPort resolved;
+    std::string error;
+    if (!ResolvePort(portText, resolved, error)) {
+        std::cerr << error << "\n";
+        return kExitUnreadable;
+    }
     // A device path stands in as COM 1; a COM number is found as the updater finds it.
     ComPortPresence machinePorts;
     FixedPort fixedPort;
     PortPresence* presence = &machinePorts;
-    int portNumber = 0;
+    int portNumber = 1;
     if (portText.find('/') != std::string::npos) {
-        fixedPort.path = portText;
+        fixedPort.path = resolved.devicePath;
         presence = &fixedPort;
-        portNumber = 1;
     } else {
-        portNumber = ParsePortNumber(portText);
-        if (portNumber == 0) {
-            std::cerr << "--port: expected a COM number from 1 to 255 or a device path, got \""
-                      << portText << "\".\n";
-            return kExitUnreadable;
-        }
+        portNumber = std::stoi(portText);
     }
 
     PollEventPump pump;
@@ -182,13 +183,11 @@ int RunIdentify(const std::string& portText) {
     ComPortList ports(*presence, names);
     ports.Select(portNumber - 1);
     // The tool has no serial-port component: a mobile build without a box cannot connect.
-    RadioConnection connection(session, view, ports, nullptr, ProcessorCount);
+    quillon::RadioConnection connection(session, view, ports, nullptr, ProcessorCount);
     if (!connection.ConnectToRadio(false, {a.RadioModel, radioType})) {
         return kExitUnreadable;
     }
-    std::cout << "\n"
-              << (presence == &fixedPort ? portText : "COM" + std::to_string(portNumber))
-              << ": connected\n\n";
+    std::cout << "\n" << resolved.name << ": connected\n\n";
     const int result = RunChecks(session, view, a, radioType);
     connection.CloseAndFree();
     std::cout.flush();

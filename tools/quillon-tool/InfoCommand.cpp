@@ -12,10 +12,7 @@
 #include "link/Comm.h"
 #include "link/RadioQueries.h"
 #include "link/VersionInfoText.h"
-#include "serial/posix/ComPortPath.h"
-#include "serial/posix/PollEventPump.h"
-#include "serial/posix/SerialDeviceFactory.h"
-#include "tools/quillon-tool/PortArgument.h"
+#include "tools/quillon-tool/RadioConnection.h"
 #include "tools/quillon-tool/ToolCommand.h"
 
 namespace quillon::tool {
@@ -23,7 +20,6 @@ namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
 constexpr char kCommunicationError[] = "Communication error while retrieving version information.";
 
 struct InfoOptions {
@@ -32,42 +28,11 @@ struct InfoOptions {
 };
 
 int RunInfo(const InfoOptions& options) {
-    // A COM number is resolved here, once; the session opens the device path.
-    std::string devicePath;
-    std::string portName = options.port;
-    if (options.port.find('/') != std::string::npos) {
-        devicePath = options.port;
-    } else {
-        const int portNumber = ParsePortNumber(options.port);
-        if (portNumber == 0) {
-            std::cerr << "--port: expected a COM number from 1 to 255 or a device path, got \""
-                      << options.port << "\".\n";
-            return kExitUsage;
-        }
-        devicePath = ComPortPath::Resolve(portNumber);
-        portName = "COM" + std::to_string(portNumber);
+    RadioConnection connection;
+    if (const int failed = connection.Open(options.port, std::cerr)) {
+        return failed;
     }
-
-    PollEventPump pump;
-    CommSession session(pump, SerialDeviceFactory());
-    std::unique_ptr<Timer> timer = pump.CreateTimer();
-    session.UseTimeoutTimer(*timer);
-
-    std::string error;
-    if (!session.StartCommunication(devicePath, 19200, false, error)) {
-        OpenFailure failure = session.LastOpenFailure();
-        if (devicePath.empty()) {
-            failure.devicePath = portName;  // a number with no device behind it
-        }
-        session.Close();
-        std::cerr << error << "\n";
-        if (failure.reason != OpenFailure::Reason::None) {
-            std::cerr << failure.Describe() << "\n";
-        }
-        return kExitFailed;
-    }
-    session.SetFraming(1);
-    session.SetActive(true);
+    CommSession& session = connection.Session();
 
     VersionInfo info;
     const int status =

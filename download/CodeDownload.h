@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <istream>
+
+#include "download/DownloadContext.h"
+#include "download/DownloadResult.h"
+#include "download/SRecordReader.h"
+#include "link/Comm.h"
+#include "serial/CancelFlag.h"
+#include "serial/EventPump.h"
+#include "serial/ProgressReport.h"
+
+namespace quillon {
+
+// Sends the RAM loader and then the code image (S-record text) into the radio, waiting out the
+// flash erase between the two. Returns a DownloadResult (1, 2, 4, 6 or 9).
+//
+// The link must be connected, framed and active. Status texts go to report.Status, console lines
+// (with their carriage returns) to report.Console when `consoleProgress` is set, the progress
+// bar to report.BeginStep ("loader", "erase", "code") and report.Advance. A set `cancel` ends
+// the download promptly with result 4.
+//
+// `pump` is the event pump the session was made with: the 10 ms pause after each block and the
+// erase wait go through it. It comes last and has no default because the session does not hand
+// out its own; `cancel` may be nullptr.
+int DownloadCode(CommSession& link, std::istream& loader, std::istream& code,
+                 ProgressReport& report, uint8_t radioType, bool bootCode, bool processor416,
+                 bool consoleProgress, const CancelFlag* cancel, EventPump& pump);
+
+// The same with the session, pump, report and cancel flag in one record.
+int DownloadCode(const DownloadContext& context, std::istream& loader, std::istream& code,
+                 uint8_t radioType, bool bootCode, bool processor416, bool consoleProgress);
+
+// One image through the start handshake, the blocks and the end of image. `isCode` selects the
+// texts and the return to 19200 bit/s afterwards. Used by DownloadCode; exposed for the tools.
+// The loader before a DSP download is read the fixed S3 way and a refused start is not asked
+// again.
+enum class ImageKind { kLoader, kApplication, kBoot };
+struct ImageOptions {
+    SRecordReader::Mode mode = SRecordReader::Mode::kNormal;
+    bool askAgainWhenRefused = true;  // port mode: a negative reply to the start sends it again
+};
+int SendImage(const DownloadContext& context, std::istream& image, ImageKind kind,
+              bool consoleProgress, std::string* progressText = nullptr,
+              const ImageOptions& options = {});
+
+// The erase wait in ticks of 55 ms and its status text ("" when the status stays) for a radio.
+struct EraseWait {
+    int ticks;
+    const char* text;
+};
+EraseWait EraseWaitFor(uint8_t radioType, bool bootCode);
+
+// The size of a seekable stream from its current position (0 when it cannot be told).
+int64_t StreamSize(std::istream& in);
+
+}  // namespace quillon

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <filesystem>
+#include <istream>
+#include <vector>
+
+#include "download/DownloadContext.h"
+#include "download/DownloadResult.h"
+
+namespace quillon {
+
+// Sends the RAM loader (S-record text, read the fixed S3 way) and then the DSP program (a COFF
+// file, open in binary) page by page. The page images are written to "Page0".."Page8" in the
+// first of `pageFolders` where they can be created (the program's folder first, then a private
+// one), and removed afterwards on every path. Returns 1, 2 or 4 like a code download, or
+// kDownloadFileError with a status text when the COFF file is unsound or the page files cannot
+// be written or read.
+int DownloadDsp(const DownloadContext& context, std::istream& loader, std::istream& dsp,
+                const std::vector<std::filesystem::path>& pageFolders);
+
+// The status text of one page.
+std::string DspPageText(int number, int usedPages);
+
+}  // namespace quillon

@@ -1,0 +1,261 @@
+#include "download/CodeDownload.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <sstream>
+
+#include "tests/download/DownloadFixture.h"
+
+namespace quillon::test {
+namespace {
+
+constexpr size_t kPairBytes = 256;
+
+// A loader and a code image made by objcopy, and a radio to take them.
+struct CodeDownloadRun {
+    explicit CodeDownloadRun(sim::RadioConfig config = {}, bool portMode = false)
+        : link(std::move(config)), report(link.pump) {
+        std::string error;
+        if (portMode) {
+            port = std::make_unique<InProcessPort>(link.radio);
+            connected = link.session.OpenWithPortComponent(*port, error);
+            link.session.SetFraming(1);
+            link.session.SetActive(true);
+        } else {
+            connected = link.Connect(error);
+        }
+    }
+
+    int Run(const std::string& loader, const std::string& code, uint8_t radioType = 0,
+            bool boot = false, bool processor416 = true, bool console = false) {
+        std::istringstream loaderIn(loader), codeIn(code);
+        return DownloadCode(link.session, loaderIn, codeIn, report, radioType, boot, processor416,
+                            console, &cancel, link.pump);
+    }
+    const sim::DownloadResponder& Radio() { return link.radio.Radio().Download(); }
+
+    InProcessLink link;
+    std::unique_ptr<InProcessPort> port;
+    RecordingReport report;
+    CancelFlag cancel;
+    bool connected = false;
+};
+
+class CodeDownloadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!HaveObjcopy()) {
+            GTEST_SKIP() << "objcopy (binutils) is not installed: no S-record images to test with";
+        }
+        loaderBinary = PatternBytes(3000, 7);
+        const auto madeLoader = Objcopy(dir, loaderBinary, "s2", "loader");
+        const auto madeCode = Objcopy(dir, PatternBytes(5000, 9), "s3", "code");
+        ASSERT_TRUE(madeLoader && madeCode) << "objcopy failed";
+        loader = *madeLoader;
+        code = *madeCode;
+    }
+
+    TempDir dir;
+    ByteVector loaderBinary;
+    std::string loader;
+    std::string code;
+};
+
+// The stream the radio stores is the binary's bytes and 0xFF up to a whole pair of blocks.
+TEST_F(CodeDownloadTest, RadioStoresTheBinaryPaddedToWholePairs) {
+    struct Case {
+        size_t size;
+        size_t padding;
+    };
+    const std::vector<Case> cases = {
+        {0, 256},          // no data: one pair of 0xFF blocks
+        {512, 0},          // an even number of blocks: no padding block
+        {384, 128},        // ends in the first block of a pair: a second block of 0xFF
+        {1001, 23},        // an odd length: the last record carries 9 bytes
+        {4096 + 17, 239},  // a partial block
+        {70000, 70144 - 70000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        const ByteVector binary = PatternBytes(c.size, static_cast<uint32_t>(c.size));
+        // objcopy refuses an empty input: an image of a header and an end record stands in.
+        const auto image = c.size == 0 ? std::optional<std::string>("S0030000FC\nS70500000000FA\n")
+                                       : Objcopy(dir, binary, "s3", "case");
+        ASSERT_TRUE(image);
+        CodeDownloadRun run;
+        ASSERT_TRUE(run.connected);
+        run.link.session.SetRadioBaud(115200);
+        ASSERT_EQ(run.Run(loader, *image), kDownloadOk) << run.report.statuses.back();
+        ByteVector expected = binary;
+        expected.insert(expected.end(), c.padding, 0xFF);
+        EXPECT_EQ(run.Radio().CodeStream().size() % kPairBytes, 0u);
+        EXPECT_EQ(run.Radio().CodeStream(), expected);
+        EXPECT_TRUE(run.Radio().CodeEnded());
+        // The loader went into RAM whole, padded to pairs too.
+        EXPECT_EQ(run.Radio().LoaderBytes(), 3072);
+        // After the code the link is back at 19200 bit/s on both ends.
+        EXPECT_EQ(run.link.radio.RadioSpeed(), 19200u);
+        EXPECT_EQ(run.link.radio.HostSpeed(), 19200u);
+        EXPECT_EQ(run.report.statuses.back(), "Download finished.");
+    }
+}
+
+TEST_F(CodeDownloadTest, EraseWaitFollowsTheRadioType) {
+    struct Case {
+        uint8_t radioType;
+        bool boot;
+        int64_t waitMs;
+        std::string text;  // "" : the status line keeps the loader's text
+    };
+    const std::vector<Case> cases = {
+        {1, false, 990, ""},
+        {6, true, 990, ""},
+        {4, false, 39600, "Erasing flash (40 seconds)..."},
+        {0, false, 1980, "Erasing flash (2 seconds)..."},
+        {8, false, 1980, "Erasing flash (2 seconds)..."},
+        {5, false, 79200, "Erasing flash (80 seconds)..."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.radioType));
+        CodeDownloadRun run;
+        ASSERT_TRUE(run.connected);
+        const auto wallStart = std::chrono::steady_clock::now();
+        ASSERT_EQ(run.Run(loader, code, c.radioType, c.boot), kDownloadOk);
+        EXPECT_LT(std::chrono::steady_clock::now() - wallStart, std::chrono::seconds(5))
+            << "the erase wait must run on the virtual clock";
+        const int64_t erase = run.report.StepStart("erase");
+        const int64_t codeStart = run.report.StepStart("code");
+        EXPECT_GE(codeStart - erase, c.waitMs);
+        EXPECT_LT(codeStart - erase, c.waitMs + 60);
+        const auto& s = run.report.statuses;
+        const bool shown = std::find(s.begin(), s.end(), c.text) != s.end();
+        EXPECT_EQ(shown, !c.text.empty());
+        EXPECT_EQ(s[s.size() - 2],
+                  c.boot ? "Downloading Bootloader code..." : "Downloading Application code...");
+    }
+}
+
+TEST_F(CodeDownloadTest, FaultsGiveTheirResults) {
+    struct Case {
+        const char* name;
+        sim::DownloadConfig radio;
+        bool portMode;
+        uint8_t radioType;
+        int result;
+        std::string status;  // last status text
+        bool codeEnded;
+    };
+    auto with = [](auto change) {
+        sim::DownloadConfig config;
+        change(config);
+        return config;
+    };
+    const std::string timedOut = kTimedOutText;
+    const std::vector<Case> cases = {
+        {"bad sums healed by resends", with([](auto& d) { d.badSums = 4; }), false, 0, 1,
+         "Download finished.", true},
+        {"bad sums outlast four resends", with([](auto& d) { d.badSums = 5; }), false, 0, 4,
+         timedOut, false},
+        {"verify failure", with([](auto& d) { d.verifyFailAt = 0x1234; }), false, 0, 6,
+         "Flash Verify failed at address: 0x00001234", false},
+        {"silence, device mode", with([](auto& d) { d.silentFromBlock = 30; }), false, 0, 4,
+         timedOut, false},
+        {"silence, port mode", with([](auto& d) { d.silentFromBlock = 30; }), true, 0, 2,
+         kCommProblemText, false},
+        {"silence during the loader", with([](auto& d) { d.silentFromBlock = 3; }), false, 0, 4,
+         timedOut, false},
+        {"line dropped", with([](auto& d) { d.dropLineAtBlock = 40; }), false, 0, 4, timedOut,
+         false},
+        {"start refused twice, port mode resends", with([](auto& d) { d.startNegatives = 2; }),
+         true, 0, 1, "Download finished.", true},
+        {"wrong processor", with([](auto& d) { d.processorCode = 8; }), false, 1, 9,
+         "Downloading Loader code...", false},
+        {"right processor", with([](auto& d) { d.processorCode = 4; }), false, 1, 1,
+         "Download finished.", true},
+        {"erase outlasts the wait and the reply time-out",
+         with([](auto& d) { d.eraseMs = 200000; }), false, 0, 4, timedOut, false},
+        {"erase outlasts the wait but not the time-out", with([](auto& d) { d.eraseMs = 10000; }),
+         false, 0, 1, "Download finished.", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::RadioConfig config;
+        config.download = c.radio;
+        CodeDownloadRun run(config, c.portMode);
+        ASSERT_TRUE(run.connected);
+        EXPECT_EQ(run.Run(loader, code, c.radioType), c.result);
+        ASSERT_FALSE(run.report.statuses.empty());
+        EXPECT_EQ(run.report.statuses.back(), c.status);
+        EXPECT_EQ(run.Radio().CodeEnded(), c.codeEnded);
+        if (c.result == 1) {
+            ByteVector expected = PatternBytes(5000, 9);
+            expected.resize(5120, 0xFF);
+            EXPECT_EQ(run.Radio().CodeStream(), expected);
+        }
+    }
+}
+
+TEST_F(CodeDownloadTest, StopEndsTheDownloadPromptly) {
+    struct Case {
+        const char* name;
+        int stopAtMs;
+        int silentFromBlock;
+    };
+    // During the 80 s erase, and during a reply wait that would last 15 s.
+    const std::vector<Case> cases = {{"erase", 5000, -1}, {"reply wait", 2000, 10}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::RadioConfig config;
+        config.download.silentFromBlock = c.silentFromBlock;
+        CodeDownloadRun run(config);
+        ASSERT_TRUE(run.connected);
+        auto stop = run.link.pump.CreateTimer();
+        stop->SetInterval(c.stopAtMs);
+        stop->SetCallback([&] {
+            run.cancel.Cancel();
+            stop->Stop();
+        });
+        stop->Start();
+        const int64_t start = run.link.pump.NowMs();
+        EXPECT_EQ(run.Run(loader, code, 5), kDownloadTimedOut);
+        EXPECT_LT(run.link.pump.NowMs() - start, c.stopAtMs + 500);
+        EXPECT_EQ(run.report.statuses.back(), kTimedOutText);
+        EXPECT_FALSE(run.Radio().CodeEnded());
+    }
+}
+
+TEST_F(CodeDownloadTest, ConsoleLineIsRewrittenInPlace) {
+    CodeDownloadRun run;
+    ASSERT_TRUE(run.connected);
+    ASSERT_EQ(run.Run(loader, code, 0, false, true, true), kDownloadOk);
+    const auto& lines = run.report.console;
+    ASSERT_GE(lines.size(), 4u);
+    int lastPercent = -1;
+    bool inCode = false;
+    for (const std::string& line : lines) {
+        SCOPED_TRACE(line);
+        ASSERT_EQ(line[0], '\r');
+        if (line.find("100% complete...Done.\n") != std::string::npos) {
+            EXPECT_EQ(line, inCode ? "\rDownloading Application code...100% complete...Done.\n"
+                                   : "\rDownloading Loader code...100% complete...Done.\n");
+            inCode = true;
+            lastPercent = -1;
+            continue;
+        }
+        EXPECT_EQ(line.find('\n'), std::string::npos);
+        const std::string lead =
+            inCode ? "\rDownloading Application code..." : "\rDownloading Loader code...";
+        ASSERT_EQ(line.rfind(lead, 0), 0u);
+        const std::string tail = line.substr(lead.size());
+        ASSERT_TRUE(tail.ends_with("% complete"));
+        const int percent = std::stoi(tail);
+        EXPECT_GE(percent, lastPercent);
+        EXPECT_LE(percent, 100);
+        lastPercent = percent;
+    }
+    EXPECT_EQ(lines.back(), "\rDownloading Application code...100% complete...Done.\n");
+}
+
+}  // namespace
+}  // namespace quillon::test

@@ -1,0 +1,158 @@
+#pragma once
+
+// Shared by the download tests: S-record images made by objcopy from generated binaries, a
+// report that records what the engine shows, and the in-process radio behind the serial-port
+// component (port mode).
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "serial/KVTCommDevice.h"
+#include "serial/PortComponent.h"
+#include "serial/ProgressReport.h"
+#include "tests/support/InProcessLink.h"
+
+namespace quillon::test {
+
+using ByteVector = std::vector<uint8_t>;
+
+inline ByteVector PatternBytes(size_t size, uint32_t seed) {
+    ByteVector bytes(size);
+    uint32_t state = seed * 2654435761u + 1;
+    for (auto& b : bytes) {
+        state = state * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(state >> 16);
+    }
+    return bytes;
+}
+
+inline bool HaveObjcopy() {
+    return std::system("command -v objcopy >/dev/null 2>&1") == 0;
+}
+
+// A temporary folder, removed with everything in it.
+struct TempDir {
+    TempDir() {
+        path = std::filesystem::temp_directory_path() /
+               ("quillon-dl-" + std::to_string(reinterpret_cast<uintptr_t>(this)) + "-" +
+                std::to_string(std::rand()));
+        std::filesystem::create_directories(path);
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    std::filesystem::path path;
+};
+
+// S-record text objcopy makes of `bytes`: "s3" (S3 records, S7 end), "s2" (S2, S8 end), with
+// 16 data bytes per record and an S0 header. Nothing when objcopy failed.
+inline std::optional<std::string> Objcopy(const TempDir& dir, const ByteVector& bytes,
+                                          const std::string& kind, const std::string& name) {
+    const auto bin = dir.path / (name + ".bin");
+    const auto srec = dir.path / (name + ".srec");
+    {
+        std::ofstream out(bin, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+    }
+    const std::string options = kind == "s3" ? "--srec-forceS3" : "--change-addresses=0x10000";
+    const std::string command = "objcopy -I binary -O srec --srec-len=16 " + options + " '" +
+                                bin.string() + "' '" + srec.string() + "' 2>/dev/null";
+    if (std::system(command.c_str()) != 0) {
+        return std::nullopt;
+    }
+    std::ifstream in(srec, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// What the engine showed, with the virtual time of each status text.
+struct RecordingReport : ProgressReport {
+    explicit RecordingReport(EventPump& pump) : pump_(pump) {}
+    void BeginStep(const std::string& name, int64_t total) override {
+        steps.push_back(name);
+        stepAt.push_back(pump_.NowMs());
+        totals.push_back(total);
+    }
+    void Advance(int64_t done, int64_t total) override {
+        lastDone = done;
+        lastTotal = total;
+    }
+    void Status(const std::string& text) override { statuses.push_back(text); }
+    void Console(const std::string& text) override { console.push_back(text); }
+
+    int64_t StepStart(const std::string& name) const {
+        for (size_t i = 0; i < steps.size(); ++i) {
+            if (steps[i] == name) {
+                return stepAt[i];
+            }
+        }
+        return -1;
+    }
+
+    std::vector<std::string> steps, statuses, console;
+    std::vector<int64_t> stepAt, totals;
+    int64_t lastDone = 0, lastTotal = 0;
+
+private:
+    EventPump& pump_;
+};
+
+// The in-process radio behind the serial-port component, for port mode.
+class InProcessPort : public PortComponent {
+public:
+    explicit InProcessPort(sim::InProcessRadio& radio)
+        : radio_(radio), device_(radio.MakeDevice()) {}
+
+    void SetComNumber(int n) override { com_ = n; }
+    int ComNumber() const override { return com_; }
+    void SetRS485Mode(bool on) override { rs485_ = on; }
+    bool RS485Mode() const override { return rs485_; }
+    void SetOpen(bool open) override {
+        open_ = open;
+        if (open) {
+            device_->Open();
+        } else {
+            device_->Close();
+        }
+    }
+    bool Open() const override { return open_; }
+    void FlushInBuffer() override {}
+    void FlushOutBuffer() override {}
+    void SetBaud(int32_t bps) override {
+        baud_ = bps;
+        radio_.SetHostSpeed(static_cast<uint32_t>(bps));
+    }
+    int32_t Baud() const override { return baud_; }
+    int OutBuffFree() const override { return kBufferSize; }
+    int OutBuffUsed() const override { return 0; }
+    bool CTS() const override { return false; }
+    int PutBlock(const uint8_t* data, int length) override {
+        return device_->Write(data, length) == length ? 0 : -1;
+    }
+    bool CharReady() override { return open_ && device_->CharReady(); }
+    uint8_t GetChar() override {
+        uint8_t byte = 0;
+        device_->ReadByte(&byte);
+        return byte;
+    }
+
+private:
+    sim::InProcessRadio& radio_;
+    std::unique_ptr<KVTCommDevice> device_;
+    int com_ = 0;
+    bool rs485_ = false;
+    bool open_ = false;
+    int32_t baud_ = 19200;
+};
+
+}  // namespace quillon::test

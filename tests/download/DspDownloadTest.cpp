@@ -1,0 +1,183 @@
+#include "download/DspDownload.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "tests/download/DownloadFixture.h"
+
+namespace quillon::test {
+namespace {
+
+struct Section {
+    uint32_t address;  // words
+    uint32_t words;
+    uint8_t page;
+    uint32_t offsetOverride = 0;  // 0: the data follows the table
+};
+
+void PutLittle(ByteVector& out, size_t at, uint32_t value, int width) {
+    for (int i = 0; i < width; ++i) {
+        out[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
+    }
+}
+
+// A COFF file of these sections, each with pattern data; optional header of 28 bytes when asked.
+ByteVector MakeCoff(const std::vector<Section>& sections, bool optionalHeader,
+                    uint16_t countOverride = 0) {
+    const size_t table = optionalHeader ? 50 : 22;
+    ByteVector file(table + 40 * sections.size(), 0);
+    PutLittle(file, 2, countOverride != 0 ? countOverride : static_cast<uint32_t>(sections.size()),
+              2);
+    PutLittle(file, 16, optionalHeader ? 28 : 0, 2);
+    for (size_t i = 0; i < sections.size(); ++i) {
+        const Section& s = sections[i];
+        const size_t header = table + 40 * i;
+        const ByteVector data = PatternBytes(2 * s.words, static_cast<uint32_t>(i + 1));
+        PutLittle(file, header + 12, s.address, 4);
+        PutLittle(file, header + 16, s.words, 4);
+        PutLittle(file, header + 20,
+                  s.offsetOverride != 0 ? s.offsetOverride : static_cast<uint32_t>(file.size()), 4);
+        file[header + 39] = s.page;
+        file.insert(file.end(), data.begin(), data.end());
+    }
+    return file;
+}
+
+// The page image the radio should receive: zeros up to the section, its data, 0xFF to a pair.
+ByteVector PageImage(uint32_t address, uint32_t words, uint32_t seed) {
+    ByteVector image(2 * address, 0);
+    const ByteVector data = PatternBytes(2 * words, seed);
+    image.insert(image.end(), data.begin(), data.end());
+    image.resize((image.size() + 255) / 256 * 256 + (image.empty() ? 256 : 0), 0xFF);
+    return image;
+}
+
+const std::string kLoader =
+    "S00600004844521B\nS3150000000000112233445566778899AABBCCDDEEFF00\n"
+    "S70500000000FA\n";
+
+struct DspRun {
+    explicit DspRun(sim::RadioConfig config = {}) : link(std::move(config)), report(link.pump) {
+        std::string error;
+        connected = link.Connect(error);
+    }
+    int Run(const ByteVector& coff, const std::vector<std::filesystem::path>& folders) {
+        std::istringstream loader(kLoader);
+        std::istringstream dsp(std::string(coff.begin(), coff.end()));
+        return DownloadDsp(DownloadContext{link.session, link.pump, report, nullptr}, loader, dsp,
+                           folders);
+    }
+    const sim::DownloadResponder& Radio() { return link.radio.Radio().Download(); }
+
+    InProcessLink link;
+    RecordingReport report;
+    bool connected = false;
+};
+
+bool FolderEmpty(const std::filesystem::path& folder) {
+    return std::filesystem::is_empty(folder);
+}
+
+TEST(DspDownload, SendsUsedPagesInOrder) {
+    struct Case {
+        const char* name;
+        std::vector<Section> sections;
+        bool optionalHeader;
+        std::vector<ByteVector> pages;
+        std::vector<std::string> pageTexts;
+    };
+    const std::vector<Case> cases = {
+        {"pages 5 and 0 used, 1 and 3 skipped; a section over 16000 words in pieces",
+         {{0, 20000, 5}, {0x10, 100, 0}, {0, 50, 1}, {0, 50, 3}},
+         false,
+         {PageImage(0x10, 100, 2), PageImage(0, 20000, 1)},
+         {DspPageText(1, 2), DspPageText(2, 2)}},
+        {"only pages 1, 3 and 4: nothing but start and end",
+         {{0, 10, 1}, {0, 10, 3}, {4, 10, 4}},
+         true,
+         {},
+         {}},
+        {"a section of size 0 still sends its page as one pair of 0xFF",
+         {{0, 0, 0}},
+         true,
+         {ByteVector(256, 0xFF)},
+         {DspPageText(1, 1)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        DspRun run;
+        ASSERT_TRUE(run.connected);
+        ASSERT_EQ(run.Run(MakeCoff(c.sections, c.optionalHeader), {dir.path}), kDownloadOk)
+            << run.report.statuses.back();
+        EXPECT_TRUE(run.Radio().DspEnded());
+        ASSERT_EQ(run.Radio().DspPages().size(), c.pages.size());
+        for (size_t i = 0; i < c.pages.size(); ++i) {
+            EXPECT_EQ(run.Radio().DspPages()[i], c.pages[i]) << "page " << i;
+        }
+        for (const std::string& text : c.pageTexts) {
+            EXPECT_NE(std::find(run.report.statuses.begin(), run.report.statuses.end(), text),
+                      run.report.statuses.end())
+                << text;
+        }
+        EXPECT_EQ(run.report.statuses.back(), "Download finished");
+        EXPECT_TRUE(FolderEmpty(dir.path)) << "page files left behind";
+    }
+}
+
+TEST(DspDownload, UnsoundFilesEndWithATextAndNothingSent) {
+    ByteVector truncatedData = MakeCoff({{0, 100, 0}}, false);
+    truncatedData.resize(truncatedData.size() - 1);
+    const std::vector<std::pair<const char*, ByteVector>> cases = {
+        {"shorter than a header", ByteVector(10, 0)},
+        {"section table past the end", MakeCoff({{0, 4, 0}}, false, 5)},
+        {"data offset past the end", MakeCoff({{0, 4, 0, 0x7FFFFFF0}}, false)},
+        {"data cut short", truncatedData},
+        {"load address far outside a page", MakeCoff({{0x7FFFFFFF, 4, 2}}, false)},
+    };
+    for (const auto& [name, coff] : cases) {
+        SCOPED_TRACE(name);
+        TempDir dir;
+        DspRun run;
+        ASSERT_TRUE(run.connected);
+        EXPECT_EQ(run.Run(coff, {dir.path}), kDownloadFileError);
+        ASSERT_FALSE(run.report.statuses.empty());
+        EXPECT_NE(run.report.statuses.back().find("DSP file"), std::string::npos)
+            << run.report.statuses.back();
+        EXPECT_EQ(run.Radio().BlocksReceived(), 0);
+        EXPECT_TRUE(FolderEmpty(dir.path));
+    }
+}
+
+TEST(DspDownload, PageFilesNeverTakeOverAndAreRemovedOnFailure) {
+    TempDir first, second;
+    // A file of the user's named like a page file: the download moves to the next folder.
+    { std::ofstream(first.path / "Page3") << "keep me"; }
+    sim::RadioConfig config;
+    config.download.silentFromBlock = 3;  // the loader has 2 blocks: silence in the first page
+    DspRun run(config);
+    ASSERT_TRUE(run.connected);
+    EXPECT_EQ(run.Run(MakeCoff({{0, 300, 0}}, false), {first.path, second.path}),
+              kDownloadTimedOut);
+    EXPECT_EQ(run.report.statuses.back(), kDspTimedOutText);
+    std::ifstream kept(first.path / "Page3");
+    std::string text;
+    std::getline(kept, text);
+    EXPECT_EQ(text, "keep me");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(first.path),
+                            std::filesystem::directory_iterator()),
+              1);
+    EXPECT_TRUE(FolderEmpty(second.path));
+
+    // No folder takes them: a clear text, no result 1.
+    DspRun nowhere;
+    ASSERT_TRUE(nowhere.connected);
+    EXPECT_EQ(nowhere.Run(MakeCoff({{0, 4, 0}}, false), {first.path / "missing"}),
+              kDownloadFileError);
+    EXPECT_EQ(nowhere.report.statuses.back(), "The DSP page files cannot be created.");
+}
+
+}  // namespace
+}  // namespace quillon::test

@@ -1,0 +1,153 @@
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/sim/SimProcess.h"
+
+namespace {
+
+using quillon::sim::testing::SimProcess;
+using quillon::sim::testing::TempDir;
+using Bytes = std::vector<uint8_t>;
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+Bytes Pattern(size_t size) {
+    Bytes bytes(size);
+    uint32_t state = 12345;
+    for (auto& b : bytes) {
+        state = state * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(state >> 16);
+    }
+    return bytes;
+}
+
+// objcopy's S-record file of `bytes`; false when objcopy is missing or failed.
+bool MakeImage(const TempDir& dir, const std::string& name, const Bytes& bytes,
+               const std::string& options) {
+    const std::string bin = dir.Path() + "/" + name + ".bin";
+    std::ofstream(bin, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    const std::string command = "objcopy -I binary -O srec --srec-len=16 " + options + " " + bin +
+                                " " + dir.Path() + "/" + name + ".srec 2>/dev/null";
+    return std::system(command.c_str()) == 0;
+}
+
+struct Outcome {
+    int exitCode;
+    std::string out, err;
+};
+
+Outcome RunTool(const TempDir& dir, const std::string& args) {
+    const std::string command = std::string(QUILLON_BINARY_DIR "/tools/quillon-tool download ") +
+                                args + " >" + dir.Path() + "/out 2>" + dir.Path() + "/err";
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(dir.Path() + "/out"),
+            ReadFile(dir.Path() + "/err")};
+}
+
+TEST(DownloadCommand, SendsLoaderAndCodeToTheVirtualRadio) {
+    if (std::system("command -v objcopy >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "objcopy (binutils) is not installed";
+    }
+    TempDir dir;
+    const Bytes code = Pattern(3001);
+    ASSERT_TRUE(MakeImage(dir, "loader", Pattern(700), "--change-addresses=0x10000"));
+    ASSERT_TRUE(MakeImage(dir, "code", code, "--srec-forceS3"));
+    struct Case {
+        const char* name;
+        std::vector<std::string> radioArgs;
+        std::string toolArgs;
+        int exitCode;
+        std::string error;
+    };
+    const std::vector<Case> cases = {
+        {"high speed", {}, "", 0, ""},
+        {"low speed", {}, " --low-speed", 0, ""},
+        {"verify failure",
+         {"--verify-fail-at", "300"},
+         "",
+         1,
+         "Flash Verify failed at address: 0x0000012C\n"},
+        {"wrong processor",
+         {"--processor", "8"},
+         " --radio-type 1",
+         1,
+         "The radio's processor does not match this updater.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string stored = dir.Path() + "/stored.bin";
+        std::remove(stored.c_str());
+        std::vector<std::string> args{"--code-out", stored, "--exit-after", "30"};
+        args.insert(args.end(), c.radioArgs.begin(), c.radioArgs.end());
+        SimProcess radio(args);
+        const std::string path = radio.FirstLine();
+        ASSERT_FALSE(path.empty()) << radio.ErrorText();
+        const Outcome outcome =
+            RunTool(dir, "--port " + path + " --loader " + dir.Path() + "/loader.srec --code " +
+                             dir.Path() + "/code.srec" + c.toolArgs);
+        EXPECT_EQ(outcome.exitCode, c.exitCode) << outcome.err;
+        EXPECT_EQ(outcome.err, c.error);
+        if (c.exitCode == 0) {
+            // Not a terminal: one line per step.
+            EXPECT_NE(outcome.out.find("step loader\n"), std::string::npos) << outcome.out;
+            EXPECT_NE(outcome.out.find("step code\n"), std::string::npos);
+            EXPECT_NE(outcome.out.find("Download finished.\n"), std::string::npos);
+            Bytes expected = code;
+            expected.resize(3072, 0xFF);
+            EXPECT_EQ(ReadFile(stored), std::string(expected.begin(), expected.end()));
+        }
+        radio.Stop(SIGTERM);
+    }
+}
+
+TEST(DownloadCommand, SendsADspProgramPageByPage) {
+    TempDir dir;
+    // A COFF file with one section of 100 words at word 8 of page 2.
+    const Bytes data = Pattern(200);
+    Bytes coff(22 + 40, 0);
+    coff[2] = 1;
+    coff[22 + 12] = 8;
+    coff[22 + 16] = 100;
+    coff[22 + 20] = static_cast<uint8_t>(coff.size());
+    coff[22 + 39] = 2;
+    coff.insert(coff.end(), data.begin(), data.end());
+    std::ofstream(dir.Path() + "/dsp.out", std::ios::binary)
+        .write(reinterpret_cast<const char*>(coff.data()),
+               static_cast<std::streamsize>(coff.size()));
+    std::ofstream(dir.Path() + "/loader.srec")
+        << "S00600004844521B\nS3150000000000112233445566778899"
+           "AABBCCDDEEFF00\nS9030000FC\n";
+    const std::string stored = dir.Path() + "/pages.bin";
+    SimProcess radio({"--dsp-out", stored, "--exit-after", "30"});
+    const std::string path = radio.FirstLine();
+    ASSERT_FALSE(path.empty()) << radio.ErrorText();
+    const Outcome outcome = RunTool(dir, "--port " + path + " --loader " + dir.Path() +
+                                             "/loader.srec --dsp " + dir.Path() + "/dsp.out");
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+    EXPECT_NE(outcome.out.find("Downloading page 1 of 1 from input DSP file ...\n"),
+              std::string::npos)
+        << outcome.out;
+    Bytes expected(16, 0);
+    expected.insert(expected.end(), data.begin(), data.end());
+    expected.resize(256, 0xFF);
+    EXPECT_EQ(ReadFile(stored), std::string(expected.begin(), expected.end()));
+    // The page files are gone from the program's folder.
+    EXPECT_FALSE(std::ifstream(QUILLON_BINARY_DIR "/tools/Page2").good());
+    radio.Stop(SIGTERM);
+}
+
+}  // namespace

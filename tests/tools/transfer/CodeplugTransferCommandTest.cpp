@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/parms/support/CodeplugGenerator.h"
+#include "tests/sim/SimProcess.h"
+#include "tests/tools/codeplug/ToolRunner.h"
+
+namespace {
+
+using quillon::sim::testing::SimProcess;
+using quillon::tooltest::ToolResult;
+using quillon::tooltest::ToolRunner;
+using Bytes = std::vector<uint8_t>;
+
+// A well-formed codeplug of format 5.N (index 3 to 5) as the radio sends it.
+Bytes GeneratedCodeplug(uint32_t seed, uint8_t formatIndex) {
+    quillon::testkit::CodeplugGenerator generator(seed);
+    quillon::testkit::GeneratorOptions options;
+    options.formatIndex = formatIndex;
+    options.size = quillon::testkit::ImageSize::Small;
+    const quillon::testkit::GeneratedImage image = generator.Generate(options);
+    return quillon::testkit::ToRadioBytes(image.words, image.totalLength);
+}
+
+// The radio stores a download when 03 04 reaches it, which may be just after the tool ended.
+bool AwaitFile(const ToolRunner& tool, const std::string& name) {
+    for (int i = 0; i < 300 && !tool.Exists(name); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return tool.Exists(name);
+}
+
+// A virtual radio for one test; `extra` are further options.
+struct Radio {
+    Radio(const ToolRunner& tool, std::vector<std::string> extra) {
+        std::vector<std::string> args{"--log", tool.Path("radio.log")};
+        args.insert(args.end(), extra.begin(), extra.end());
+        process = std::make_unique<SimProcess>(args);
+        path = process->FirstLine();
+    }
+    std::unique_ptr<SimProcess> process;
+    std::string path;
+};
+
+TEST(CodeplugTransferCommand, WriteThenReadGivesBackTheSameBytes) {
+    ToolRunner tool;
+    tool.WriteFile("source.bin", GeneratedCodeplug(7, 3));
+
+    // A backup from a radio holding the generated codeplug.
+    Bytes backup;
+    {
+        Radio radio(tool, {"--codeplug", tool.Path("source.bin"), "--codeplug-format", "5.8"});
+        ASSERT_FALSE(radio.path.empty());
+        const ToolResult read =
+            tool.Run({"codeplug", "read", "--port", radio.path, tool.Path("backup.bin")});
+        ASSERT_EQ(read.exitCode, 0) << read.err;
+        backup = tool.ReadFile("backup.bin");
+        EXPECT_NE(read.out.find("format 5.8, " + std::to_string(backup.size()) + " bytes"),
+                  std::string::npos)
+            << read.out;
+        // The upload ends where the walk over the block heads meets the trailer, which may
+        // be before the trailer's end or well after it.
+        const Bytes source = tool.ReadFile("source.bin");
+        ASSERT_FALSE(backup.empty());
+        EXPECT_EQ(backup.size() % 128, 0u);
+        const size_t shared = std::min(source.size(), backup.size());
+        EXPECT_TRUE(
+            std::equal(source.begin(), source.begin() + static_cast<long>(shared), backup.begin()));
+    }
+
+    // Written into a radio that held nothing, then read back.
+    Radio radio(tool, {"--codeplug-format", "5.8", "--codeplug-out", tool.Path("stored.bin"),
+                       "--serial", "0011223344556677"});
+    ASSERT_FALSE(radio.path.empty());
+    const ToolResult write =
+        tool.Run({"codeplug", "write", "--port", radio.path, tool.Path("backup.bin")});
+    ASSERT_EQ(write.exitCode, 0) << write.err;
+    ASSERT_TRUE(AwaitFile(tool, "stored.bin"));
+    const Bytes stored = tool.ReadFile("stored.bin");
+    // The radio descrambled exactly the file, then blanks up to an even number of blocks.
+    ASSERT_EQ(stored.size() % 256, 0u);
+    ASSERT_GE(stored.size(), backup.size());
+    EXPECT_TRUE(std::equal(backup.begin(), backup.end(), stored.begin()));
+    EXPECT_TRUE(std::all_of(stored.begin() + static_cast<long>(backup.size()), stored.end(),
+                            [](uint8_t b) { return b == 0x20; }));
+
+    const ToolResult read =
+        tool.Run({"codeplug", "read", "--port", radio.path, tool.Path("again.bin")});
+    ASSERT_EQ(read.exitCode, 0) << read.err;
+    EXPECT_EQ(tool.ReadFile("again.bin"), backup);
+}
+
+struct RefusalCase {
+    const char* name;
+    Bytes file;
+    std::vector<std::string> radioOptions;
+    std::vector<std::string> toolOptions;
+    int exitCode;
+    bool stored;
+};
+
+TEST(CodeplugTransferCommand, WriteRefusesWhatItShouldNot) {
+    const Bytes codeplug58 = GeneratedCodeplug(11, 3);
+    Bytes malformed = codeplug58;
+    malformed[2] ^= 0x01;  // the header block's length no longer fits
+    const RefusalCase cases[] = {
+        {"a format other than the radio's",
+         codeplug58,
+         {"--codeplug-format", "5.11"},
+         {},
+         2,
+         false},
+        {"a format other than the radio's, forced",
+         codeplug58,
+         {"--codeplug-format", "5.11"},
+         {"--force"},
+         0,
+         true},
+        {"a malformed file", malformed, {"--codeplug-format", "5.8"}, {"--force"}, 2, false},
+        {"an empty file", {}, {"--codeplug-format", "5.8"}, {}, 2, false},
+        {"a password nobody can type",
+         codeplug58,
+         {"--codeplug-format", "5.8", "--codeplug-password", "1234"},
+         {},
+         1,
+         false},
+        {"a radio that falls silent",
+         codeplug58,
+         {"--codeplug-format", "5.8", "--codeplug-silent-block", "3"},
+         {},
+         1,
+         false},
+    };
+    for (const RefusalCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ToolRunner tool;
+        tool.WriteFile("in.bin", c.file);
+        std::vector<std::string> radioOptions = c.radioOptions;
+        radioOptions.insert(radioOptions.end(), {"--codeplug-out", tool.Path("stored.bin")});
+        Radio radio(tool, radioOptions);
+        ASSERT_FALSE(radio.path.empty());
+        std::vector<std::string> args{"codeplug", "write", "--port", radio.path};
+        args.insert(args.end(), c.toolOptions.begin(), c.toolOptions.end());
+        args.push_back(tool.Path("in.bin"));
+        const ToolResult result = tool.Run(args);
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.out << result.err;
+        if (c.stored) {
+            EXPECT_TRUE(AwaitFile(tool, "stored.bin"));
+        } else {
+            // Stop the radio first, so nothing can still be on its way.
+            radio.process->Stop(SIGTERM);
+            EXPECT_FALSE(tool.Exists("stored.bin"));
+        }
+    }
+}
+
+TEST(CodeplugTransferCommand, ReadFailsCleanlyAndLeavesNoFile) {
+    const std::vector<std::string> radios[] = {
+        {"--codeplug-password", "1234"},
+        {"--codeplug-silent-block", "2"},
+    };
+    for (const auto& options : radios) {
+        ToolRunner tool;
+        std::vector<std::string> radioOptions = options;
+        tool.WriteFile("source.bin", GeneratedCodeplug(5, 4));
+        radioOptions.insert(radioOptions.end(), {"--codeplug", tool.Path("source.bin")});
+        Radio radio(tool, radioOptions);
+        ASSERT_FALSE(radio.path.empty());
+        const ToolResult result =
+            tool.Run({"codeplug", "read", "--port", radio.path, tool.Path("out.bin")});
+        EXPECT_EQ(result.exitCode, 1) << result.err;
+        EXPECT_NE(result.err.find("An error occurred while uploading the codeplug."),
+                  std::string::npos)
+            << result.err;
+        EXPECT_FALSE(tool.Exists("out.bin"));
+    }
+}
+
+}  // namespace

@@ -1,0 +1,219 @@
+// `quillon-tool codeplug read|write --port N|PATH FILE`: the codeplug upload and download of
+// the restore, between the radio and a file.
+
+#include "tools/quillon-tool/CodeplugTransferCommand.h"
+
+#include <array>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "link/ProtocolTiming.h"
+#include "parms/KVTParmsFormat.h"
+#include "storage/CodeplugFile.h"
+#include "tools/quillon-tool/CodeplugFormatText.h"
+#include "tools/quillon-tool/RadioConnection.h"
+#include "tools/quillon-tool/TerminalPasswordPrompt.h"
+#include "tools/quillon-tool/TerminalProgressBar.h"
+#include "transfer/KVTTransferParms.h"
+
+namespace quillon::tool {
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;   // the radio did not answer or the transfer failed
+constexpr int kExitRefused = 2;  // usage, unreadable or malformed file, format mismatch
+constexpr char kUploadError[] = "An error occurred while uploading the codeplug.";
+constexpr char kDownloadError[] = "An error occurred while downloading the codeplug.";
+
+using RadioBytes = std::array<uint8_t, KVTTransfer::kImageBytes>;
+
+struct TransferOptions {
+    std::string port;
+    std::string file;
+    bool force = false;
+};
+
+// Radio byte order (each word high byte first) to and from the image's host-order words.
+void ToWords(const RadioBytes& bytes, CodeplugImage& image) {
+    for (size_t i = 0; i < image.size(); ++i) {
+        image[i] = static_cast<uint16_t>((bytes[2 * i] << 8) | bytes[2 * i + 1]);
+    }
+}
+
+void ToBytes(const CodeplugImage& image, RadioBytes& bytes) {
+    for (size_t i = 0; i < image.size(); ++i) {
+        bytes[2 * i] = static_cast<uint8_t>(image[i] >> 8);
+        bytes[2 * i + 1] = static_cast<uint8_t>(image[i]);
+    }
+}
+
+// One request and its answer A (data length `dataA`), or 04 20. True with the answer when A
+// came.
+bool Ask(CommSession& link, uint8_t code, uint8_t answer, int dataA, CommMessage& reply) {
+    link.SetTimeout(timing::kQueryTimeoutMs);
+    link.SetActive(false);
+    link.SendMessage(CommMessage::FromCode(0x04, code));
+    link.SetActive(true);
+    int which = -1;
+    reply = link.ReceiveReply(CommMessage::FromCode(0x04, answer), dataA + 2,
+                              CommMessage::FromCode(0x04, 0x20), 2, which);
+    return link.ReplyStatus() == kReplyReceived && which == 0;
+}
+
+// The format the radio's firmware expects (04 1C); kUnknownFormat when it gave none.
+bool ReadRadioFormat(CommSession& link, uint8_t& major, uint8_t& minor) {
+    CommMessage reply;
+    if (!Ask(link, 0x1C, 0x1D, 2, reply)) {
+        return false;
+    }
+    major = reply.Data[2];
+    minor = reply.Data[3];
+    return true;
+}
+
+// The serial number (04 04) as 16 hexadecimal digits; empty when the radio gave none.
+std::string ReadSerialText(CommSession& link) {
+    CommMessage reply;
+    if (!Ask(link, 0x04, 0x05, 8, reply)) {
+        return {};
+    }
+    std::string text;
+    for (int i = 2; i < 10; ++i) {
+        char pair[3];
+        std::snprintf(pair, sizeof pair, "%02X", reply.Data[i]);
+        text += pair;
+    }
+    return text;
+}
+
+// The transfer set up on a connection, with the terminal's prompt and progress bar.
+struct TransferSetup {
+    explicit TransferSetup(CommSession& link, RadioBytes& bytes, int32_t length) {
+        link.SetTimeout(timing::kCodeplugReplyTimeoutMs);
+        transfer.SetBuffer(bytes, length);
+        transfer.SetDevice(link);
+        transfer.SetProgress(&bar);
+        transfer.PassChecker().SetPasswordPrompt(&prompt);
+    }
+    TerminalPasswordPrompt prompt;
+    TerminalProgressBar bar;
+    KVTTransferParms transfer;
+};
+
+int RunRead(const TransferOptions& options) {
+    RadioConnection connection;
+    if (const int failed = connection.Open(options.port, std::cerr)) {
+        return failed;
+    }
+    auto bytes = std::make_unique<RadioBytes>();
+    bytes->fill(0);
+    TransferSetup setup(connection.Session(), *bytes, 0);
+    const int result = setup.transfer.Upload();
+    setup.bar.Finish();
+    if (result <= 0) {
+        std::cerr << kUploadError << "\n";
+        if (result == 0) {
+            std::cerr << "Access to the codeplug was not granted.\n";
+        }
+        return kExitFailed;
+    }
+    const int32_t length = setup.transfer.Length();
+    CodeplugFile file;
+    ToWords(*bytes, file.Image());
+    std::string error;
+    if (!file.Write(options.file, static_cast<size_t>(length), error)) {
+        std::cerr << "error: " << error << "; nothing written\n";
+        return kExitRefused;
+    }
+    std::cout << "read codeplug: format " << FormatText(file.Image()) << ", " << length
+              << " bytes, written to " << options.file << "\n";
+    std::string reason;
+    if (!KVTParmsFormat().CheckStructure(file.Image(), &reason)) {
+        std::cout << "warning: the codeplug read is not well-formed: " << reason << "\n";
+    }
+    return kExitOk;
+}
+
+int RunWrite(const TransferOptions& options) {
+    CodeplugFile file;
+    std::string error;
+    if (!file.Read(options.file, error)) {
+        std::cerr << "error: " << error << "\n";
+        return kExitRefused;
+    }
+    std::string reason;
+    if (!KVTParmsFormat().CheckStructure(file.Image(), &reason)) {
+        std::cerr << options.file << ": not a well-formed codeplug: " << reason
+                  << "\nrefused: nothing written to the radio\n";
+        return kExitRefused;
+    }
+    RadioConnection connection;
+    if (const int failed = connection.Open(options.port, std::cerr)) {
+        return failed;
+    }
+    CommSession& link = connection.Session();
+    uint8_t major = 0;
+    uint8_t minor = 0;
+    if (!ReadRadioFormat(link, major, minor)) {
+        std::cerr << "The radio did not report its codeplug format.\n";
+        return kExitFailed;
+    }
+    const uint8_t fileFormat = KVTParmsFormat::FormatIndex(file.Image());
+    if (fileFormat != KVTParmsFormat::FormatIndexOf(major, minor)) {
+        std::cerr << "The radio expects codeplug format " << unsigned{major} << "."
+                  << unsigned{minor} << "; " << options.file << " is format "
+                  << FormatText(file.Image()) << ".\n";
+        if (!options.force) {
+            std::cerr << "refused: nothing written to the radio (--force writes it anyway)\n";
+            return kExitRefused;
+        }
+    }
+    // Blocks are scrambled from the serial number; without it the radio would store garbage.
+    const std::string serial = ReadSerialText(link);
+    if (serial.empty()) {
+        std::cerr << "The radio did not report its serial number; nothing written.\n";
+        return kExitFailed;
+    }
+    auto bytes = std::make_unique<RadioBytes>();
+    ToBytes(file.Image(), *bytes);
+    const auto length = static_cast<int32_t>(file.ByteLength());
+    TransferSetup setup(link, *bytes, length);
+    setup.transfer.SetSerialKey(serial);
+    const int result = setup.transfer.Download();
+    setup.bar.Finish();
+    if (result <= 0) {
+        std::cerr << kDownloadError << "\n";
+        if (result == 0) {
+            std::cerr << "Access to the codeplug was not granted.\n";
+        }
+        return kExitFailed;
+    }
+    std::cout << "wrote codeplug: format " << FormatText(file.Image()) << ", " << length
+              << " bytes from " << options.file << "\n";
+    return kExitOk;
+}
+
+}  // namespace
+
+void AddCodeplugTransferCommands(CLI::App& codeplug, int& exitCode) {
+    auto options = std::make_shared<TransferOptions>();
+
+    CLI::App* read = codeplug.add_subcommand(
+        "read", "Back up the radio's codeplug to a file (asks for its password if it has one)");
+    read->add_option("--port", options->port, "COM number (1-255) or device path")->required();
+    read->add_option("OUT", options->file, "file to write (replaced only when complete)")
+        ->required();
+    read->callback([options, &exitCode] { exitCode = RunRead(*options); });
+
+    CLI::App* write = codeplug.add_subcommand(
+        "write", "Write a codeplug file into the radio (asks for its password if it has one)");
+    write->add_option("--port", options->port, "COM number (1-255) or device path")->required();
+    write->add_flag("--force", options->force,
+                    "write even when the file's format is not the one the radio reports");
+    write->add_option("IN", options->file, "codeplug file to write")->required();
+    write->callback([options, &exitCode] { exitCode = RunWrite(*options); });
+}
+
+}  // namespace quillon::tool
