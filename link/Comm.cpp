@@ -22,6 +22,10 @@ constexpr int kOverduePollMs = 50;
 // A descriptor that reports readable without a byte to read (a hung-up line) is left alone for
 // this long before it is watched again, so such a wait sleeps instead of spinning.
 constexpr int kHangUpBackOffMs = 20;
+// How many wake-ups in a row that took no time and brought nothing to read make the wait back
+// off. One alone proves nothing: a timer of the owner's falling due wakes the wait just so, and
+// backing off then would leave a reply unread for the whole back-off.
+constexpr int kEmptyWakesBeforeBackOff = 3;
 
 }  // namespace
 
@@ -279,17 +283,22 @@ bool CommSession::TransportCharReady() {
     return TransportOpen() && transport_->CharReady();
 }
 
-void CommSession::SleepUntilActivity(int64_t expiryMs, bool& backOff) {
+void CommSession::SleepUntilActivity(int64_t expiryMs, int& emptyWakes) {
     const int64_t now = pump_.NowMs();
     int64_t deadline = expiryMs > now ? expiryMs : now + kOverduePollMs;
     int fd = TransportOpen() ? transport_->WaitDescriptor() : -1;
-    if (backOff) {
+    if (emptyWakes >= kEmptyWakesBeforeBackOff) {
         fd = -1;
         deadline = std::min(deadline, now + kHangUpBackOffMs);
     }
     pump_.WaitForActivity(deadline, fd);
-    // Woken at once by the descriptor, yet nothing to read: back off on the next wait.
-    backOff = fd != -1 && pump_.NowMs() == now && !TransportCharReady();
+    // Woken at once while watching the descriptor, yet nothing to read: after a few of these in
+    // a row, back off on the next wait.
+    if (fd != -1 && pump_.NowMs() == now && !TransportCharReady()) {
+        ++emptyWakes;
+    } else {
+        emptyWakes = 0;
+    }
 }
 
 bool CommSession::WaitForFrame(const std::function<bool(const CommMessage&)>& accept,
@@ -303,7 +312,7 @@ bool CommSession::WaitForFrame(const std::function<bool(const CommMessage&)>& ac
     }
     idle_ = false;
     FrameReceiver receiver;
-    bool backOff = false;
+    int emptyWakes = 0;
     while (active_) {
         pump_.ProcessEvents();
         if (timer_ == nullptr && pump_.NowMs() >= expiry) {
@@ -320,15 +329,15 @@ bool CommSession::WaitForFrame(const std::function<bool(const CommMessage&)>& ac
         }
         if (!TransportCharReady()) {
             idle_ = true;
-            SleepUntilActivity(expiry, backOff);
+            SleepUntilActivity(expiry, emptyWakes);
             continue;
         }
         idle_ = false;
         uint8_t byte = 0;
         if (!transport_->ReadByte(byte)) {
             // A byte was announced but could not be read: do not rush back.
-            backOff = true;
-            SleepUntilActivity(expiry, backOff);
+            emptyWakes = kEmptyWakesBeforeBackOff;
+            SleepUntilActivity(expiry, emptyWakes);
             continue;
         }
         if (!receiver.Feed(byte)) {

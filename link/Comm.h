@@ -115,7 +115,7 @@ public:
 
 private:
     bool WaitForFrame(const std::function<bool(const CommMessage&)>& accept, CommMessage& reply);
-    void SleepUntilActivity(int64_t expiryMs, bool& backOff);
+    void SleepUntilActivity(int64_t expiryMs, int& emptyWakes);
     bool TransportOpen() const;
     bool TransportCharReady();
     bool Cancelled() const;

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "link/VersionInfoText.h"
 
 namespace quillon {
 
@@ -52,6 +55,25 @@ public:
     // The window's marks of a running update (Start reads Stop, port list and Retrieve
     // disabled, the port in the title) on or off.
     virtual void ShowRunningState(bool /*running*/) {}
+    // ---- Build and radio identification ----
+    // The window shows these; the console mode has no labels, so they do nothing by default.
+
+    // The "Intended Target Radio" labels, as ReadResourceAttributes fills them.
+    struct TargetRadioLabels {
+        std::string model;           // m_TargetRadioLabel: "6700" or "6900"
+        std::string series;          // m_TargetSeriesLabel
+        std::string upgradeType;     // m_TargetUpgradeTypeLabel
+        std::string tesseraVersion;  // TSRVersionLabel
+        std::string vernierVersion;  // VernierVersionLabel
+    };
+    virtual void ShowTargetRadio(const TargetRadioLabels& /*labels*/) {}
+    // m_NameLabel ("Name: ...") and m_TargetReleaseLabel.
+    virtual void ShowNameLabels(const std::string& /*nameLabel*/, const std::string& /*release*/) {}
+    // The one picture of the group box that is visible.
+    enum class RadioPicture { PortableG, PortableX, MobileG, MobileX };
+    virtual void ShowRadioPicture(RadioPicture /*picture*/) {}
+    // The version panel after a successful Retrieve: its seven lines in panel order.
+    virtual void ShowVersionInfo(const std::vector<VersionInfoLine>& /*lines*/) {}
 };
 
 }  // namespace quillon

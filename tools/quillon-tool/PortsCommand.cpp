@@ -1,9 +1,14 @@
 // `quillon-tool ports`: lists the COM ports present on this machine, one a line, with the
-// device each one names ("COM5  /dev/ttyUSB4"), marking those another program holds.
+// device each one names ("COM5  /dev/ttyUSB4"), the USB programming box it belongs to
+// ("(6700 USB)"), the USB vendor and product ids and serial number where the device has them,
+// marking those another program holds.
 
 #include <CLI/CLI.hpp>
 #include <iostream>
+#include <vector>
 
+#include "app/core/ComPortList.h"
+#include "app/core/SysfsPortDeviceNames.h"
 #include "serial/posix/ComPortPath.h"
 #include "serial/posix/DeviceAccess.h"
 #include "tools/quillon-tool/ToolCommand.h"
@@ -13,8 +18,29 @@ namespace {
 
 int RunPorts() {
     const auto ports = ComPortPath::Enumerate();
+    SysfsPortDeviceNames names;
+    std::vector<PortDeviceName> devices;
+    names.List(devices);  // without device names the ports are listed all the same
     for (const auto& port : ports) {
         std::cout << "COM" << port.number << "  " << port.devicePath;
+        for (const PortDeviceName& device : devices) {
+            if (device.devicePath != port.devicePath) {
+                continue;
+            }
+            const int tag = ComPortList::TagOf(device);
+            if (tag != ComPortList::kNoTag) {
+                std::cout << "  (" << (tag == ComPortList::kTag6700 ? "6700" : "6900") << " USB)";
+            }
+            if (!device.vendorId.empty()) {
+                std::cout << "  " << device.vendorId << ":" << device.productId;
+            }
+            if (!device.product.empty()) {
+                std::cout << "  \"" << device.product << "\"";
+            }
+            if (!device.serial.empty()) {
+                std::cout << "  serial " << device.serial;
+            }
+        }
         if (port.inUse) {
             std::cout << "  in use";
         } else if (port.noAccess) {

@@ -1,0 +1,107 @@
+#include "app/core/RadioConnection.h"
+
+#include <utility>
+
+#include "app/core/RadioType.h"
+#include "link/ProtocolTiming.h"
+
+namespace quillon {
+
+RadioConnection::RadioConnection(CommSession& link, UpdaterView& view, ComPortList& ports,
+                                 PortComponent* port, std::function<int()> processors)
+    : link_(link), view_(view), ports_(ports), port_(port), processors_(std::move(processors)) {}
+
+bool RadioConnection::StartDeviceMode(std::string& error) {
+    return link_.StartCommunication(ports_.DevicePathOf(portNumber_), kLowSpeed, false, error);
+}
+
+bool RadioConnection::Fail(const std::string& error, bool show) {
+    ports_.SetState(portNumber_, ComPortList::kFree);
+    link_.Close();
+    if (show) {
+        view_.ShowMessage(error, kCaption, MessageIcon::Error);
+    }
+    return false;
+}
+
+bool RadioConnection::ConnectToRadio(bool lowSpeed, const Build& build, int consolePort) {
+    const bool console = view_.ConsoleMode();
+    if (console) {
+        portNumber_ = consolePort;
+    } else {
+        const int chosen = ports_.Selected();
+        ports_.RefreshComPorts();
+        ports_.Select(chosen);
+        portNumber_ = chosen + 1;
+        if (ports_.State(portNumber_) != ComPortList::kFree) {
+            view_.ShowMessage(kPortNotAvailable, kCaption, MessageIcon::Error);
+            return false;
+        }
+    }
+    ports_.SetState(portNumber_, ComPortList::kInUseHere);
+
+    std::string error;
+    if (build.radioModel == 1) {
+        // A mobile radio: is an interface box in front of it?
+        if (!StartDeviceMode(error)) {
+            return Fail(error, true);
+        }
+        link_.SetFraming(1);
+        link_.SetActive(true);
+        link_.SetTimeout(timing::kProbeTimeoutMs);
+        if (link_.ProbeInterface()) {
+            link_.SetFraming(1);
+            link_.SetActive(true);
+            if (!lowSpeed && build.radioType != kRadioType6900Series1) {
+                link_.SetRadioBaud(kHighSpeed);
+            }
+            return true;
+        }
+        if (processors_() > 1) {
+            // Nothing stays open after a refusal.
+            return Fail(kMultiProcessor, true);
+        }
+        link_.Close();
+        return OpenPortMode(lowSpeed, build);
+    }
+    if (!StartDeviceMode(error)) {
+        return Fail(error, !console);
+    }
+    link_.SetFraming(1);
+    link_.SetActive(true);
+    if (!lowSpeed) {
+        link_.SetRadioBaud(kHighSpeed);
+    }
+    return true;
+}
+
+bool RadioConnection::OpenPortMode(bool lowSpeed, const Build& build) {
+    std::string error = CommSession::kPortErrorText;
+    if (port_ == nullptr) {
+        return Fail(error, !view_.ConsoleMode());
+    }
+    port_->SetComNumber(portNumber_);
+    port_->SetDevicePath(ports_.DevicePathOf(portNumber_));
+    port_->SetRS485Mode(true);
+    if (!link_.OpenWithPortComponent(*port_, error)) {
+        return Fail(error, !view_.ConsoleMode());
+    }
+    link_.SetActive(true);
+    link_.SetFraming(1);
+    link_.SetLocalBaud(kLowSpeed);
+    if (build.radioType == kRadioType6900Series1) {
+        link_.SetRadioBaud(kLowSpeed);
+    } else if (!lowSpeed) {
+        link_.SetRadioBaud(kHighSpeed);
+    }
+    return true;
+}
+
+void RadioConnection::CloseAndFree() {
+    link_.Close();
+    if (portNumber_ != 0) {
+        ports_.SetState(portNumber_, ComPortList::kFree);
+    }
+}
+
+}  // namespace quillon

@@ -1,0 +1,211 @@
+// `quillon-tool identify --port N|PATH`: connects to the radio as an update does, reads its
+// versions, and runs this build's checks on it (type and series, boot version, portable or
+// mobile), printing the version panel and the verdict in the updater's own words.
+
+#include <CLI/CLI.hpp>
+#include <iomanip>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "app/core/BuildLabels.h"
+#include "app/core/ComPortPresence.h"
+#include "app/core/EmbeddedFiles.h"
+#include "app/core/ProcessorCount.h"
+#include "app/core/RadioConnection.h"
+#include "app/core/RadioType.h"
+#include "app/core/ResourceTable.h"
+#include "app/core/SysfsPortDeviceNames.h"
+#include "app/core/TargetRadioCheck.h"
+#include "link/RadioQueries.h"
+#include "link/VersionInfoText.h"
+#include "serial/posix/ComPortPath.h"
+#include "serial/posix/PollEventPump.h"
+#include "serial/posix/SerialDeviceFactory.h"
+#include "tools/quillon-tool/ToolCommand.h"
+#include "tools/quillon-tool/ToolConnection.h"
+#include "tools/quillon-tool/ToolView.h"
+
+namespace quillon::tool {
+namespace {
+
+constexpr int kExitMayUpdate = 0;
+constexpr int kExitRefused = 1;
+constexpr int kExitUnreadable = 2;
+// --port PATH: the one port there is.
+class FixedPort : public PortPresence {
+public:
+    bool Present(int n) override {
+        return n == 1 && ComPortPath::ProbePath(path) == ComPortPath::State::Present;
+    }
+    std::string DevicePath(int n) override { return n == 1 ? path : ""; }
+    std::string path;
+};
+
+constexpr char kVersionError[] = "Communication error while retrieving version information.";
+
+void PrintLine(const std::string& heading, const std::string& value) {
+    std::cout << std::left << std::setw(32) << heading << value << "\n";
+}
+
+// One finding: on the heading's line, or below it when the text has several lines.
+void Report(const std::string& heading, const std::string& text) {
+    if (text.find('\n') == std::string::npos) {
+        PrintLine(heading, text);
+    } else {
+        std::cout << heading << "\n" << text << "\n";
+    }
+}
+
+std::string Version(uint32_t major, uint32_t minor) {
+    return std::to_string(major) + "." + std::to_string(minor);
+}
+
+// The checks on a connected radio; returns the exit code.
+int RunChecks(CommSession& session, ToolView& view, const ResourceAttributes& a,
+              uint8_t radioType) {
+    VersionInfo info;
+    const int read = ReadVersionInfo(session, radioType, info, true);
+    if (read != kReplyReceived && read != kQueryNoBootVersion && read != kQuerySemFailed) {
+        std::cout << kVersionError << "\n";
+        return kExitUnreadable;
+    }
+    for (const VersionInfoLine& line : FormatVersionInfo(info, radioType)) {
+        PrintLine(line.heading, line.value);
+    }
+    std::cout << "\n";
+    bool refused = false;
+    bool unreadable = false;
+
+    // The target check tells its refusals through the view (a box, or the status line).
+    std::cout << "Target radio:\n";
+    const int boxesBefore = view.boxes;
+    if (TargetRadioCheck::CheckTargetRadio(session, view, a, radioType)) {
+        std::cout << "matches this build\n";
+    } else if (view.boxes > boxesBefore) {
+        refused = true;
+    } else {
+        unreadable = true;
+    }
+
+    session.SetActive(true);
+    bool majorMismatch = false;
+    bool commError = false;
+    bool formMismatch = false;
+    bool useBootTwo = false;
+    const bool upgrade = TargetRadioCheck::CheckBootVersionAuto(
+        session, a, radioType, majorMismatch, commError, formMismatch, useBootTwo);
+    if (commError) {
+        Report("Boot version:", TargetRadioCheck::kBootCommError);
+        unreadable = true;
+    } else if (majorMismatch) {
+        Report("Boot version:", TargetRadioCheck::kMajorMismatch);
+        refused = true;
+    } else if (formMismatch) {
+        Report("Boot version:", "of the build's generation (the kind check refuses the radio)");
+    } else if (upgrade) {
+        const std::string to = useBootTwo ? Version(a.BootTwoMajor, a.BootTwoMinor)
+                                          : Version(a.BootMajor, a.BootMinor);
+        Report("Boot version:", "will be upgraded to " + to + " before the application code");
+    } else {
+        Report("Boot version:", TargetRadioCheck::kBootCurrent);
+    }
+
+    bool kindMismatch = formMismatch;
+    if (commError || majorMismatch) {
+        // The boot check stopped before asking: ask on its own.
+        session.SetActive(true);
+        const uint8_t expected = a.RadioModel == 0 ? 1 : 0;
+        TargetRadioCheck::CheckPortableMobile(session, expected, kindMismatch);
+    }
+    if (kindMismatch) {
+        Report("Portable or mobile:", TargetRadioCheck::FormMismatchText(a.RadioModel));
+        refused = true;
+    } else {
+        Report("Portable or mobile:", "the right kind, or no answer");
+    }
+
+    std::cout << "\n";
+    if (unreadable) {
+        std::cout << "Verdict: the radio could not be read completely.\n";
+        return kExitUnreadable;
+    }
+    if (refused) {
+        std::cout << "Verdict: this build refuses the radio.\n";
+        return kExitRefused;
+    }
+    std::cout << "Verdict: this build may update the radio.\n";
+    return kExitMayUpdate;
+}
+
+int RunIdentify(const std::string& portText) {
+    ToolView view;
+    const ResourceTable resources(EmbeddedResourceEntries());
+    ResourceAttributes a;
+    if (!EmbeddedFiles::ReadResourceAttributes(resources, view, a)) {
+        std::cerr << "This program carries no build record.\n";
+        return kExitUnreadable;
+    }
+    const uint8_t radioType = RadioTypeOfBuild(a.RadioModel, a.Series, a.MobileTypeSelect);
+    BuildLabels::SetupNameLabels(view, EmbeddedProgramName());
+    PrintLine("Build:",
+              view.name.substr(view.name.find(' ') + 1) + " (Release " + view.release + ")");
+    PrintLine("Intended target radio:", view.target.model + ", series " + view.target.series +
+                                            ", " + view.target.upgradeType + ", boot " +
+                                            Version(a.BootMajor, a.BootMinor) +
+                                            ", radio type code " + std::to_string(radioType));
+    PrintLine("Corresponding Tessera Version:", view.target.tesseraVersion);
+    PrintLine("Corresponding Vernier Version:", view.target.vernierVersion);
+
+    ResolvedPort resolved;
+    std::string error;
+    if (!ResolvePort(portText, resolved, error)) {
+        std::cerr << error << "\n";
+        return kExitUnreadable;
+    }
+    // A device path stands in as COM 1; a COM number is found as the updater finds it.
+    ComPortPresence machinePorts;
+    FixedPort fixedPort;
+    PortPresence* presence = &machinePorts;
+    int portNumber = 1;
+    if (portText.find('/') != std::string::npos) {
+        fixedPort.path = resolved.devicePath;
+        presence = &fixedPort;
+    } else {
+        portNumber = std::stoi(portText);
+    }
+
+    PollEventPump pump;
+    CommSession session(pump, SerialDeviceFactory());
+    std::unique_ptr<Timer> timer = pump.CreateTimer();
+    session.UseTimeoutTimer(*timer);
+    SysfsPortDeviceNames names;
+    ComPortList ports(*presence, names);
+    ports.Select(portNumber - 1);
+    // The tool has no serial-port component: a mobile build without a box cannot connect.
+    quillon::RadioConnection connection(session, view, ports, nullptr, ProcessorCount);
+    if (!connection.ConnectToRadio(false, {a.RadioModel, radioType})) {
+        return kExitUnreadable;
+    }
+    std::cout << "\n" << resolved.name << ": connected\n\n";
+    const int result = RunChecks(session, view, a, radioType);
+    connection.CloseAndFree();
+    std::cout.flush();
+    return result;
+}
+
+void AddIdentifyCommand(CLI::App& app, int& exitCode) {
+    CLI::App* identify = app.add_subcommand(
+        "identify", "Connect as an update does and check the radio against this build");
+    auto port = std::make_shared<std::string>();
+    identify->add_option("--port", *port, "COM number (1-255) or device path")->required();
+    identify->footer(
+        "Exit codes: 0 this build may update the radio; 1 the build refuses it (the reason is "
+        "printed);\n2 the radio could not be read (or the port did not open).");
+    identify->callback([port, &exitCode] { exitCode = RunIdentify(*port); });
+}
+
+[[maybe_unused]] const bool kRegistered = RegisterToolCommand(AddIdentifyCommand);
+
+}  // namespace
+}  // namespace quillon::tool
