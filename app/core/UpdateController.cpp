@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <fstream>
 
+#include "app/core/PasswordEntry.h"
+#include "app/core/ServiceAccessCode.h"
 #include "link/ProtocolTiming.h"
 
 namespace quillon {
@@ -14,16 +16,6 @@ constexpr char kIdle[] = "Idle";
 constexpr char kExtracting[] = "Extracting embedded files...";
 constexpr char kCheckingTarget[] = "Checking target radio...";
 constexpr int kProcessorMismatch = 9;
-
-bool Blank(char c) {
-    return static_cast<unsigned char>(c) <= ' ' || c == 0x7F;
-}
-
-std::string TrimBlanks(const std::string& text) {
-    const auto first = std::find_if_not(text.begin(), text.end(), Blank);
-    const auto last = std::find_if_not(text.rbegin(), text.rend(), Blank).base();
-    return first < last ? std::string(first, last) : std::string();
-}
 
 }  // namespace
 
@@ -98,8 +90,10 @@ ResetOutcome UpdateController::MapResetResult(int result) {
 }
 
 bool UpdateController::AccessCodeAccepted(const std::string& typed, bool bootRequested) const {
-    const char* expected = bootRequested && !m_AutoBootMode ? "marigold" : "pelican";
-    return TrimBlanks(typed) == expected;
+    PasswordEntry entry;
+    entry.SetText(typed);
+    entry.BitBtn1Click();  // the caller asks only after OK
+    return ServiceAccessCode::Accepts(entry, bootRequested, m_AutoBootMode);
 }
 
 void UpdateController::EnterRunningState() {

@@ -55,6 +55,7 @@ public:
     // The window's marks of a running update (Start reads Stop, port list and Retrieve
     // disabled, the port in the title) on or off.
     virtual void ShowRunningState(bool /*running*/) {}
+
     // ---- Build and radio identification ----
     // The window shows these; the console mode has no labels, so they do nothing by default.
 

@@ -1,0 +1,142 @@
+// quillon-updater: with arguments, the command-line mode (the update runs unattended on the
+// terminal and its outcome is the exit code); without, the window, which this build lacks.
+
+#include <limits.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/core/AppUpdateSteps.h"
+#include "app/core/CodeplugBackup.h"
+#include "app/core/ComPortList.h"
+#include "app/core/ComPortPresence.h"
+#include "app/core/CommandLine.h"
+#include "app/core/ConsoleView.h"
+#include "app/core/EmbeddedFiles.h"
+#include "app/core/ProcessorCount.h"
+#include "app/core/RadioConnection.h"
+#include "app/core/RadioType.h"
+#include "app/core/ResourceTable.h"
+#include "app/core/SysfsPortDeviceNames.h"
+#include "app/core/TAppReturnCodeDispForm.h"
+#include "app/core/TerminalConsole.h"
+#include "app/core/TransferCodeplugExchange.h"
+#include "app/core/UpdateController.h"
+#include "serial/posix/ComPortPath.h"
+#include "serial/posix/PollEventPump.h"
+#include "serial/posix/SerialDeviceFactory.h"
+#include "serial/posix/TraceFile.h"
+
+namespace {
+
+using namespace quillon;
+
+// The running program's file, as the system reports it.
+std::filesystem::path ProgramFile(const char* argv0) {
+    std::error_code error;
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path(argv0) : self;
+}
+
+// A device path given on the command line gets a COM number of its own: COM 255 in a private
+// folder, for the rest of the run.
+class PathAsComPort {
+public:
+    ~PathAsComPort() {
+        if (!folder_.empty()) {
+            std::error_code error;
+            std::filesystem::remove_all(folder_, error);
+        }
+    }
+    int Publish(const std::string& path) {
+        char pattern[] = "/tmp/quillon-port-XXXXXX";
+        if (mkdtemp(pattern) == nullptr) {
+            return 0;
+        }
+        folder_ = pattern;
+        const std::string link = folder_ + "/com" + std::to_string(kNumber);
+        if (symlink(path.c_str(), link.c_str()) != 0 ||
+            setenv(ComPortPath::kDirVariable, folder_.c_str(), 1) != 0) {
+            return 0;
+        }
+        return kNumber;
+    }
+
+private:
+    static constexpr int kNumber = ComPortPath::kLast;
+    std::string folder_;
+};
+
+int RunConsoleMode(const std::vector<std::string>& args, const std::filesystem::path& program) {
+    int32_t returnCode = 0;
+    TAppReturnCodeDispForm returnCodeForm(&returnCode);
+
+    TerminalConsole console;
+    ConsoleView view(console);
+    std::string traceError;
+    if (!TraceFile::InstallFromEnvironment(traceError)) {
+        std::fprintf(stderr, "%s\n", traceError.c_str());
+    }
+    PollEventPump pump;
+    CommSession link(pump, SerialDeviceFactory());
+    std::unique_ptr<Timer> commTimer = pump.CreateTimer();
+    link.UseTimeoutTimer(*commTimer);
+
+    ResourceTable resources(EmbeddedResourceEntries());
+    ResourceAttributes attributes;
+    EmbeddedFiles::ReadResourceAttributes(resources, view, attributes);
+    const uint8_t radioType =
+        RadioTypeOfBuild(attributes.RadioModel, attributes.Series, attributes.MobileTypeSelect);
+
+    ComPortPresence presence;
+    SysfsPortDeviceNames deviceNames;
+    ComPortList ports(presence, deviceNames);
+    // Without the window there is no serial-port component: port mode reports an open failure.
+    RadioConnection connection(link, view, ports, nullptr, ProcessorCount);
+    EmbeddedFiles files(resources);
+    const std::filesystem::path folder = program.parent_path();
+    AppUpdateSteps steps(link, pump, view, connection, files, attributes, radioType,
+                         {folder, std::filesystem::temp_directory_path()});
+    UpdateBuild build{attributes.RadioModel, attributes.Series, attributes.UpgradeType,
+                      attributes.Processor416 != 0, radioType};
+    UpdateController controller(link, pump, view, steps, build,
+                                TransferCodeplugExchange::Factory(nullptr),
+                                CodeplugBackup(CodeplugBackup::DefaultFolder()));
+    link.SetCancelFlag(&controller.Cancel());
+    controller.SetReturnCodeSink([&](int value) { returnCodeForm.SetReturnCode(value); });
+
+    PathAsComPort pathPort;
+    CommandLine::Hooks hooks;
+    hooks.portAvailable = [](const ConsolePort& port) {
+        const ComPortPath::State state =
+            port.path.empty() ? ComPortPath::Probe(port.number) : ComPortPath::ProbePath(port.path);
+        return state == ComPortPath::State::Present;
+    };
+    hooks.runUpdate = [&](const ConsolePort& port) {
+        steps.SetConsolePort(port.path.empty() ? port.number : pathPort.Publish(port.path));
+        controller.RunAutoBootUpdate();
+        steps.CloseLink();
+    };
+    hooks.setReturnCode = [&](int value) { returnCodeForm.SetReturnCode(value); };
+    hooks.sleepMs = [&](int ms) { pump.SleepMs(ms); };
+    CommandLine::Run(args, program.filename().string(), console, hooks);
+    return returnCode;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::filesystem::path program = ProgramFile(argv[0]);
+    if (argc <= 1) {
+        std::printf(
+            "%s: the window is not part of this build yet. Run it with /? for the command-line "
+            "mode.\n",
+            program.filename().c_str());
+        return 0;
+    }
+    return RunConsoleMode(std::vector<std::string>(argv + 1, argv + argc), program);
+}

@@ -1,0 +1,286 @@
+// The real quillon-updater in command-line mode against the real virtual radio over a
+// pseudo-terminal: options and texts byte for byte, and whole updates with their return codes,
+// the code the radio received and the codeplug written back.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/core/ResourceAttributes.h"
+#include "app/core/ResourceTable.h"
+#include "download/SRecordReader.h"
+#include "tests/app/core/CodeplugBytes.h"
+#include "tests/app/updater/UpdaterRun.h"
+#include "tests/sim/SimProcess.h"
+
+namespace quillon::test {
+namespace {
+
+namespace fs = std::filesystem;
+using sim::testing::SimProcess;
+using sim::testing::TempDir;
+using Bytes = std::vector<uint8_t>;
+
+const std::string kUsage =
+    "Usage: quillon-updater\n\t/?\t\t\t\t\t\t- Help\n\t/d /sp PortNumber /c /m\t\t\t\t- Download "
+    "code\n\nThe /c option (close on finish) is not required and defaults to \"No\".\nThe /m "
+    "option (minimize during run) is not required and defaults to \"No\".\nIf both options are "
+    "specified, the /c option should be specified first.\n\nFor download, batch programs can "
+    "use the return code to determine the status:\n\t0 = Success.\n\t1 = General error.\n\t2 = "
+    "Bootloader code needed upgraded.\n\t3 = Codeplug conversion error (Application code "
+    "successfully upgraded).";
+const std::string kPrompt = "\n\nPress <ENTER> to close.";
+
+Bytes ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The data of an embedded image (pieces 1..count of `stem` joined), as the loader receives it.
+Bytes ImageData(const std::string& stem, uint32_t count) {
+    ResourceTable resources(EmbeddedResourceEntries());
+    std::string text;
+    for (uint32_t j = 1; j <= count; ++j) {
+        std::string_view piece;
+        EXPECT_TRUE(resources.Find(stem + "_" + std::to_string(j), piece));
+        text.append(piece);
+    }
+    std::istringstream in(text);
+    SRecordReader reader(in, SRecordReader::Mode::kNormal);
+    SRecordReader::Record record;
+    Bytes data;
+    while (reader.Next(record)) {
+        data.insert(data.end(), record.data.begin(), record.data.begin() + record.size);
+    }
+    return data;
+}
+
+ResourceAttributes Attributes() {
+    ResourceTable resources(EmbeddedResourceEntries());
+    std::string_view bytes;
+    EXPECT_TRUE(resources.Find("ResourceAttributes_", bytes));
+    EXPECT_EQ(bytes.size(), ResourceAttributes::kSize);
+    return ResourceAttributes::Decode(reinterpret_cast<const uint8_t*>(bytes.data()));
+}
+
+// The stream is the image data followed by 0xFF words up to the end of a pair of blocks.
+void ExpectImageStream(const Bytes& received, const Bytes& data) {
+    ASSERT_GE(received.size(), data.size());
+    EXPECT_TRUE(std::equal(data.begin(), data.end(), received.begin()));
+    EXPECT_EQ(received.size() % 256, 0u);
+    EXPECT_LT(received.size() - data.size(), 256u);
+    EXPECT_TRUE(std::all_of(received.begin() + static_cast<std::ptrdiff_t>(data.size()),
+                            received.end(), [](uint8_t b) { return b == 0xFF; }));
+}
+
+TEST(UpdaterProgram, UsageAndInvalidOptionsByteForByte) {
+    const struct {
+        std::vector<std::string> args;
+        std::string out;
+        int code;
+    } rows[] = {
+        {{"/?"}, kUsage + kPrompt, 0},
+        {{"/D"}, "Invalid command line options.\n" + kPrompt, 1},
+        {{"/d"}, "Invalid command line options (Need COM Port option).\n" + kPrompt, 1},
+        {{"/d", "/sp"},
+         "Invalid command line options (Need valid/available COM Port number).\n" + kPrompt,
+         1},
+        {{"/d", "/sp", "x7", "/c"},
+         "Invalid command line options (Need valid/available COM Port number).\n",
+         1},
+        {{"/d", "/sp", "256", "/c"},
+         "Invalid command line options (Need valid/available COM Port number).\n",
+         1},
+        {{"/d", "/sp", "9"},
+         "Invalid command line options (Need valid/available COM Port number).\n" + kPrompt,
+         1},
+    };
+    TempDir dir;
+    fs::create_directory(dir.Path() + "/com");
+    for (const auto& row : rows) {
+        UpdaterRun run;
+        run.args = row.args;
+        run.folder = dir.Path();
+        run.environment = {"QUILLON_COM_DIR=" + dir.Path() + "/com"};
+        run.timeoutMs = 20000;
+        run.Run();
+        EXPECT_EQ(run.out, row.out) << row.args.back();
+        EXPECT_EQ(run.exitCode, row.code) << row.args.back();
+    }
+    UpdaterRun bare;
+    bare.timeoutMs = 20000;
+    bare.Run();
+    EXPECT_EQ(bare.exitCode, 0);
+    EXPECT_NE(bare.out.find("window"), std::string::npos);
+}
+
+// One update against the virtual radio on COM 7 with a scenario and a codeplug.
+struct UpdateRun {
+    UpdateRun(const std::string& scenario, const std::string& codeplugFormat) {
+        fs::create_directories(dir.Path() + "/com");
+        fs::create_directories(dir.Path() + "/run");
+        if (!codeplugFormat.empty()) {
+            const uint16_t version = codeplugFormat == "5.8" ? 0x0508 : 0x0509;
+            const Bytes held = RadioCodeplug(version);
+            std::ofstream(Held(), std::ios::binary)
+                .write(reinterpret_cast<const char*>(held.data()),
+                       static_cast<std::streamsize>(held.size()));
+        }
+        std::vector<std::string> args{"--com-dir",  dir.Path() + "/com",
+                                      "--com",      "7",
+                                      "--scenario", QUILLON_SOURCE_DIR "/sim/scenarios/" + scenario,
+                                      "--code-out", dir.Path() + "/code.bin",
+                                      "--log",      dir.Path() + "/frames.log"};
+        if (!codeplugFormat.empty()) {
+            args.insert(args.end(), {"--codeplug", Held()});
+        }
+        args.insert(args.end(), {"--codeplug-out", dir.Path() + "/written.cpl"});
+        radio = std::make_unique<SimProcess>(args);
+        EXPECT_FALSE(radio->FirstLine().empty()) << radio->ErrorText();
+        run.args = {"/d", "/sp", "7", "/c"};
+        run.folder = dir.Path() + "/run";
+        run.environment = {"QUILLON_COM_DIR=" + dir.Path() + "/com",
+                           "XDG_DATA_HOME=" + dir.Path() + "/data",
+                           "QUILLON_TRACE=" + dir.Path() + "/trace.log"};
+        run.Run();
+    }
+    std::string Held() const { return dir.Path() + "/held.cpl"; }
+    std::string Log() const {
+        std::ifstream in(dir.Path() + "/frames.log");
+        std::stringstream text;
+        text << in.rdbuf();
+        return run.out + "\n--- stderr\n" + run.err + "\n--- frames\n" + text.str();
+    }
+    std::vector<fs::path> Backups() const {
+        std::vector<fs::path> files;
+        std::error_code error;
+        for (const auto& e : fs::directory_iterator(dir.Path() + "/data/quillon/backups", error)) {
+            files.push_back(e.path());
+        }
+        return files;
+    }
+    bool WorkingFolderEmpty() const { return fs::is_empty(dir.Path() + "/run"); }
+
+    TempDir dir;
+    std::unique_ptr<SimProcess> radio;
+    UpdaterRun run;
+};
+
+class CompleteUpdate : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(CompleteUpdate, WritesTheCodeAndTheConvertedCodeplug) {
+    UpdateRun u("update-normal.json", GetParam());
+    ASSERT_EQ(u.run.exitCode, 0) << u.Log();
+    const std::vector<fs::path> backups = u.Backups();
+    ASSERT_EQ(backups.size(), 1u) << u.Log();
+    // The backup holds what the radio sent: the codeplug it held, in whole blocks.
+    const Bytes backup = ReadFile(backups[0]);
+    const Bytes held = ReadFile(u.Held());
+    ASSERT_GE(backup.size(), held.size());
+    EXPECT_TRUE(std::equal(held.begin(), held.end(), backup.begin()));
+    EXPECT_EQ(backup.size() % 128, 0u);
+    // The console transcript of a complete run.
+    const std::string loader = "\rDownloading Loader code...";
+    const std::string code = "\rDownloading Application code...";
+    const std::string& out = u.run.out;
+    const std::string head =
+        "\nExtracting embedded files......Done.\nChecking target radio......Done.\n";
+    ASSERT_EQ(out.substr(0, head.size()), head) << u.Log();
+    const std::string tail =
+        "100% complete...Done.\nResetting radio...Done.\nUploading codeplug...Done.\nCodeplug "
+        "saved to " +
+        backups[0].string() +
+        "\nResetting radio and converting codeplug...Done.\nDownloading codeplug...Done.";
+    ASSERT_GE(out.size(), tail.size());
+    EXPECT_EQ(out.substr(out.size() - tail.size()), tail) << u.Log();
+    const std::string middle = out.substr(head.size(), out.size() - head.size() - tail.size());
+    EXPECT_EQ(middle.rfind(loader, 0), 0u) << middle;
+    EXPECT_NE(middle.find(loader + "100% complete...Done.\n" + code), std::string::npos);
+
+    const ResourceAttributes attributes = Attributes();
+    ExpectImageStream(ReadFile(u.dir.Path() + "/code.bin"),
+                      ImageData("CODE", attributes.CodeCount));
+    const Bytes expected = WriteBack(ReadFile(u.Held()), kFormat511, true);
+    const Bytes written = ReadFile(u.dir.Path() + "/written.cpl");
+    ASSERT_GE(written.size(), expected.size()) << u.Log();
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), written.begin()));
+    EXPECT_TRUE(u.WorkingFolderEmpty());
+    EXPECT_GT(fs::file_size(u.dir.Path() + "/trace.log"), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(FromOlderFormats, CompleteUpdate, ::testing::Values("5.9", "5.8"),
+                         [](const auto& info) {
+                             return std::string("From") + (info.param[2] == '9' ? "59" : "58");
+                         });
+
+TEST(UpdaterProgram, OutOfDateBootCodeIsUpgradedAndTheRunEndsWithTwo) {
+    UpdateRun u("boot-out-of-date.json", "5.9");
+    EXPECT_EQ(u.run.exitCode, 2) << u.Log();
+    const std::string end = "\rDownloading Bootloader code...100% complete...Done.\n";
+    ASSERT_GE(u.run.out.size(), end.size());
+    EXPECT_EQ(u.run.out.substr(u.run.out.size() - end.size()), end);
+    ExpectImageStream(ReadFile(u.dir.Path() + "/code.bin"),
+                      ImageData("CODE_BOOT", Attributes().BootCodeCount));
+    EXPECT_FALSE(fs::exists(u.dir.Path() + "/written.cpl"));
+    EXPECT_TRUE(u.WorkingFolderEmpty());
+}
+
+TEST(UpdaterProgram, RefusalsEndWithOne) {
+    const struct {
+        const char* scenario;
+        const char* end;
+    } rows[] = {
+        {"other-boot-generation.json",
+         "Error: the major boot versions of the radio and file are different."},
+        {"wrong-kind.json",
+         "This Quillon Code Updater is intended for a portable radio, and\ncannot be used with "
+         "the connected mobile radio."},
+        {"silent-radio.json", "Communication error while trying to retrieve boot version."},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.scenario);
+        UpdateRun u(row.scenario, "");
+        EXPECT_EQ(u.run.exitCode, 1) << u.Log();
+        const std::string end = row.end;
+        ASSERT_GE(u.run.out.size(), end.size()) << u.Log();
+        EXPECT_EQ(u.run.out.substr(u.run.out.size() - end.size()), end) << u.Log();
+        EXPECT_FALSE(fs::exists(u.dir.Path() + "/code.bin"));
+        EXPECT_TRUE(u.WorkingFolderEmpty());
+    }
+}
+
+TEST(UpdaterProgram, ACodeplugFormatNoConversionReachesEndsWithThree) {
+    UpdateRun u("codeplug-too-old.json", "5.9");
+    EXPECT_EQ(u.run.exitCode, 3) << u.Log();
+    const std::string end = "Uploading codeplug...Done.";
+    ASSERT_GE(u.run.out.size(), end.size());
+    EXPECT_EQ(u.run.out.substr(u.run.out.size() - end.size()), end) << u.Log();
+    EXPECT_FALSE(fs::exists(u.dir.Path() + "/written.cpl"));
+    EXPECT_TRUE(u.WorkingFolderEmpty());
+}
+
+TEST(UpdaterProgram, AProtectedCodeplugIsLeftAloneOnTheConsole) {
+    // The console asks nobody for the codeplug password: the code is in, the codeplug stays.
+    UpdateRun u("password-codeplug.json", "");
+    EXPECT_EQ(u.run.exitCode, 3) << u.Log();
+    const std::string end = "Uploading codeplug...An error occurred while uploading the codeplug.";
+    ASSERT_GE(u.run.out.size(), end.size());
+    EXPECT_EQ(u.run.out.substr(u.run.out.size() - end.size()), end) << u.Log();
+    EXPECT_FALSE(fs::exists(u.dir.Path() + "/written.cpl"));
+    EXPECT_TRUE(u.Backups().empty());
+}
+
+TEST(UpdaterProgram, AFailedVerificationIsToldAndTheCodeplugWrittenAllTheSame) {
+    UpdateRun u("verify-failure.json", "");
+    EXPECT_EQ(u.run.exitCode, 0) << u.Log();
+    EXPECT_NE(u.run.out.find("converting codeplug...\nThis radio needs to be updated with the "
+                             "latest version of TSR.\nDone.\nDownloading codeplug...Done."),
+              std::string::npos)
+        << u.Log();
+    EXPECT_TRUE(fs::exists(u.dir.Path() + "/written.cpl"));
+}
+
+}  // namespace
+}  // namespace quillon::test

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quillon::test {
+
+// One run of the real quillon-updater: arguments, working folder and environment in; what it
+// wrote to standard output and standard error and its exit code out. Standard input is empty,
+// so "Press <ENTER> to close." returns at once.
+struct UpdaterRun {
+    std::vector<std::string> args;
+    std::string folder;                    // working folder
+    std::vector<std::string> environment;  // NAME=value added to the test's own
+    int timeoutMs = 240000;
+
+    std::string out;
+    std::string err;
+    int exitCode = -1;  // -1: did not end in time (killed)
+
+    // Runs the program and waits for its end.
+    UpdaterRun& Run();
+};
+
+}  // namespace quillon::test
