@@ -16,8 +16,6 @@ namespace {
 struct ControllerRig {
     explicit ControllerRig(bool console, UpdateBuild build = {}, sim::RadioConfig config = {})
         : link(std::move(config)), view(console) {
-        previous = getcwd(nullptr, 0);
-        EXPECT_EQ(chdir(folder.Path().c_str()), 0);
         std::string error;
         EXPECT_TRUE(link.Connect(error));
         record.image = RadioCodeplug(0x0509);
@@ -26,15 +24,10 @@ struct ControllerRig {
                                                         FakeExchange::Factory(record),
                                                         CodeplugBackup(folder.Path() + "/backups"));
     }
-    ~ControllerRig() {
-        EXPECT_EQ(chdir(previous), 0);
-        free(previous);
-    }
 
     bool JoinedFilesLeft() const { return FileExists("Loader.hex") || FileExists("Code.hex"); }
 
-    char* previous = nullptr;
-    sim::testing::TempDir folder;
+    OwnWorkingFolder folder;
     InProcessLink link;
     WorkflowView view;
     FakeSteps steps;

@@ -71,8 +71,6 @@ private:
 struct EngineRig {
     EngineRig(bool console, uint8_t radioType, sim::RadioConfig config = {})
         : link(std::move(config)), view(console), steps(link.session, link.pump, radioType) {
-        previous = getcwd(nullptr, 0);
-        EXPECT_EQ(chdir(folder.Path().c_str()), 0);
         std::string error;
         EXPECT_TRUE(link.Connect(error));
         record.image = RadioCodeplug(0x0509);
@@ -83,12 +81,7 @@ struct EngineRig {
                                                         CodeplugBackup(folder.Path() + "/backups"));
         link.session.SetCancelFlag(&controller->Cancel());
     }
-    ~EngineRig() {
-        EXPECT_EQ(chdir(previous), 0);
-        free(previous);
-    }
-    char* previous = nullptr;
-    sim::testing::TempDir folder;
+    OwnWorkingFolder folder;
     InProcessLink link;
     WorkflowView view;
     EngineSteps steps;

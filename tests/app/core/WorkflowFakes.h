@@ -3,7 +3,10 @@
 // Stand-ins for what surrounds the update logic in its tests: a view that records what a person
 // would see, scripted update steps, and a codeplug exchange that serves a given image.
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -14,6 +17,7 @@
 #include "app/core/CodeplugExchange.h"
 #include "app/core/UpdateSteps.h"
 #include "app/core/UpdaterView.h"
+#include "tests/sim/SimProcess.h"
 
 namespace quillon::test {
 
@@ -191,6 +195,26 @@ public:
         calls.push_back("download-dsp");
         return download;
     }
+};
+
+// The test runs in a fresh folder of its own (the update writes its image files into the
+// current one) and goes back when done.
+class OwnWorkingFolder {
+public:
+    OwnWorkingFolder() : previous_(getcwd(nullptr, 0)) {
+        EXPECT_EQ(chdir(folder_.Path().c_str()), 0);
+    }
+    ~OwnWorkingFolder() {
+        EXPECT_EQ(chdir(previous_), 0);
+        free(previous_);
+    }
+    OwnWorkingFolder(const OwnWorkingFolder&) = delete;
+    OwnWorkingFolder& operator=(const OwnWorkingFolder&) = delete;
+    const std::string& Path() const { return folder_.Path(); }
+
+private:
+    char* previous_;
+    sim::testing::TempDir folder_;
 };
 
 inline bool FileExists(const std::string& name) {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/core/CommandLine.h"
 #include "app/core/ResourceAttributes.h"
 #include "app/core/ResourceTable.h"
 #include "download/SRecordReader.h"
@@ -23,14 +24,7 @@ using sim::testing::SimProcess;
 using sim::testing::TempDir;
 using Bytes = std::vector<uint8_t>;
 
-const std::string kUsage =
-    "Usage: quillon-updater\n\t/?\t\t\t\t\t\t- Help\n\t/d /sp PortNumber /c /m\t\t\t\t- Download "
-    "code\n\nThe /c option (close on finish) is not required and defaults to \"No\".\nThe /m "
-    "option (minimize during run) is not required and defaults to \"No\".\nIf both options are "
-    "specified, the /c option should be specified first.\n\nFor download, batch programs can "
-    "use the return code to determine the status:\n\t0 = Success.\n\t1 = General error.\n\t2 = "
-    "Bootloader code needed upgraded.\n\t3 = Codeplug conversion error (Application code "
-    "successfully upgraded).";
+const std::string kUsage = CommandLine::UsageText("quillon-updater");  // pinned byte for byte
 const std::string kPrompt = "\n\nPress <ENTER> to close.";
 
 Bytes ReadFile(const fs::path& path) {
