@@ -18,6 +18,7 @@
 #include "serial/PortComponent.h"
 #include "serial/ProgressReport.h"
 #include "tests/support/InProcessLink.h"
+#include "tests/support/InProcessPort.h"
 
 namespace quillon::test {
 
@@ -105,54 +106,6 @@ struct RecordingReport : ProgressReport {
 
 private:
     EventPump& pump_;
-};
-
-// The in-process radio behind the serial-port component, for port mode.
-class InProcessPort : public PortComponent {
-public:
-    explicit InProcessPort(sim::InProcessRadio& radio)
-        : radio_(radio), device_(radio.MakeDevice()) {}
-
-    void SetComNumber(int n) override { com_ = n; }
-    int ComNumber() const override { return com_; }
-    void SetRS485Mode(bool on) override { rs485_ = on; }
-    bool RS485Mode() const override { return rs485_; }
-    void SetOpen(bool open) override {
-        open_ = open;
-        if (open) {
-            device_->Open();
-        } else {
-            device_->Close();
-        }
-    }
-    bool Open() const override { return open_; }
-    void FlushInBuffer() override {}
-    void FlushOutBuffer() override {}
-    void SetBaud(int32_t bps) override {
-        baud_ = bps;
-        radio_.SetHostSpeed(static_cast<uint32_t>(bps));
-    }
-    int32_t Baud() const override { return baud_; }
-    int OutBuffFree() const override { return kBufferSize; }
-    int OutBuffUsed() const override { return 0; }
-    bool CTS() const override { return false; }
-    int PutBlock(const uint8_t* data, int length) override {
-        return device_->Write(data, length) == length ? 0 : -1;
-    }
-    bool CharReady() override { return open_ && device_->CharReady(); }
-    uint8_t GetChar() override {
-        uint8_t byte = 0;
-        device_->ReadByte(&byte);
-        return byte;
-    }
-
-private:
-    sim::InProcessRadio& radio_;
-    std::unique_ptr<KVTCommDevice> device_;
-    int com_ = 0;
-    bool rs485_ = false;
-    bool open_ = false;
-    int32_t baud_ = 19200;
 };
 
 }  // namespace quillon::test

@@ -6,7 +6,7 @@
 
 #include "app/core/ProcessorCount.h"
 #include "app/core/VersionPanel.h"
-#include "tests/app/core/InProcessPort.h"
+#include "tests/support/InProcessPort.h"
 #include "tests/app/core/RecordingView.h"
 #include "tests/support/InProcessLink.h"
 
