@@ -26,7 +26,6 @@ namespace {
 
 constexpr const char* kTitle = "Quillon Code Updater";
 constexpr int kMenuHeight = 26;
-constexpr int kLabelHeight = 13;
 
 QLabel* MakeLabel(const QString& text, QWidget* parent, int x, int y) {
     auto* label = new QLabel(text, parent);
