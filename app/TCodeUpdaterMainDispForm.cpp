@@ -20,6 +20,8 @@
 #include "app/AppFont.h"
 #include "app/ComPortItemDelegate.h"
 #include "app/JpegPicture.h"
+#include "app/TAboutDialog.h"
+#include "app/TCodeDownPassDispDlg.h"
 
 namespace quillon {
 namespace {
@@ -247,6 +249,22 @@ MessageAnswer TCodeUpdaterMainDispForm::ShowMessage(const std::string& text,
         return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
     }
     return MessageAnswer::Ok;
+}
+
+bool TCodeUpdaterMainDispForm::AskPassword(std::string& text) {
+    TCodeDownPassDispDlg dialog(this);
+    dialog.exec();
+    if (dialog.Accepted() != 1) {
+        text.clear();
+        return false;
+    }
+    text = dialog.GetPasswordText().toStdString();
+    return true;
+}
+
+void TCodeUpdaterMainDispForm::ShowAbout() {
+    TAboutDialog dialog(this);
+    dialog.exec();
 }
 
 void TCodeUpdaterMainDispForm::SetProgress(int position, int maximum) {

@@ -55,6 +55,13 @@ public:
                               MessageButtons buttons = MessageButtons::Ok) override;
     void SetProgress(int position, int maximum) override;
 
+    // The password dialog, shown modally over the window: true when it was closed with OK, with
+    // the typed text (blanks and control characters removed at both ends) in text. The text is
+    // not checked here.
+    bool AskPassword(std::string& text);
+    // The About box, shown modally.
+    void ShowAbout();
+
     // Build labels and picture (set once at start-up).
     void SetNameText(const QString& text);
     QString NameText() const;

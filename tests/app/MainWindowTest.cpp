@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -15,6 +16,8 @@
 #include <QToolButton>
 
 #include "app/ComPortItemDelegate.h"
+#include "app/TAboutDialog.h"
+#include "app/TCodeDownPassDispDlg.h"
 #include "app/TCodeUpdaterMainDispForm.h"
 #include "tests/app/WidgetTestApp.h"
 
@@ -222,6 +225,38 @@ TEST(MainWindow, ViewSetsStatusProgressAndShowsBoxes) {
         EXPECT_EQ(text, "Selected COM port is in use or not available.");
         EXPECT_EQ(icon, c.boxIcon);
     }
+}
+
+TEST(MainWindow, PasswordAnswerCountsOnlyAfterOk) {
+    test::WidgetTestApp();
+    Form form;
+    const struct {
+        const char* typed;
+        bool ok;
+        bool answered;
+        std::string text;
+    } cases[] = {
+        {" marigold ", true, true, "marigold"},
+        {"marigold", false, false, ""},
+        {"", true, true, ""},
+    };
+    for (const auto& c : cases) {
+        test::WhenModal([&c](QWidget* modal) {
+            auto* dialog = qobject_cast<TCodeDownPassDispDlg*>(modal);
+            ASSERT_NE(dialog, nullptr);
+            dialog->PasswordEdit()->setText(c.typed);
+            (c.ok ? dialog->OkButton() : dialog->CancelButton())->click();
+        });
+        std::string text = "left over";
+        EXPECT_EQ(form.AskPassword(text), c.answered) << c.typed;
+        EXPECT_EQ(text, c.text) << c.typed;
+    }
+    test::WhenModal([](QWidget* modal) {
+        auto* about = qobject_cast<TAboutDialog*>(modal);
+        ASSERT_NE(about, nullptr);
+        about->Ok()->click();
+    });
+    form.ShowAbout();
 }
 
 // Draws one item of the COM port list into a picture and reports the background (a corner) and
