@@ -97,7 +97,7 @@ TCodeUpdaterMainDispForm::TCodeUpdaterMainDispForm(QWidget* parent) : QWidget(pa
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect desktop = screen->availableGeometry();
-        move(desktop.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
+        move(desktop.center() - QPoint(width() / 2, height() / 2));
     }
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -10,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSet>
 #include <QSignalSpy>
 #include <QStandardItemModel>
@@ -81,6 +83,8 @@ TEST(MainWindow, OpensNarrowAndTheToggleWidensAndNarrowsIt) {
     const int wide = 273 + narrow + 5;
     EXPECT_FALSE(form.VersionPanelShown());
     EXPECT_EQ(form.size(), QSize(narrow, Form::kClientHeight));
+    const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
+    EXPECT_LE((form.geometry().center() - centre).manhattanLength(), 2);
     const struct {
         int width;
         bool shown;
