@@ -18,6 +18,7 @@
 #include <QToolButton>
 
 #include "app/AppFont.h"
+#include "app/ComPortComboBox.h"
 #include "app/ComPortItemDelegate.h"
 #include "app/JpegPicture.h"
 #include "app/TAboutDialog.h"
@@ -149,11 +150,10 @@ void TCodeUpdaterMainDispForm::BuildTransferGroup() {
     QGroupBox* box = m_CodeUpdateGroupBox;
 
     MakeLabel("COM:", box, 8, 24);
-    m_ComportComboBox = new QComboBox(box);
+    m_ComportComboBox = new ComPortComboBox(box);
     m_ComportComboBox->setGeometry(56, 22, 121, 21);
     comPorts_ = new QStandardItemModel(m_ComportComboBox);
     m_ComportComboBox->setModel(comPorts_);
-    m_ComportComboBox->setItemDelegate(new ComPortItemDelegate(m_ComportComboBox));
     m_ComportComboBox->setMaxVisibleItems(12);
     connect(m_ComportComboBox, &QComboBox::activated, this,
             &TCodeUpdaterMainDispForm::comPortChosen);

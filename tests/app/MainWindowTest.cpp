@@ -352,6 +352,26 @@ TEST(MainWindow, ComPortListKeepsPresenceAndPosition) {
     EXPECT_EQ(form.ComPortCombo()->itemText(4), "COM5 (6700 USB)");
     form.SetComPortPosition(4);
     EXPECT_EQ(form.ComPortPosition(), 4);
+
+    // The face of the list draws the chosen item's text grey exactly when its port is absent
+    // (counted against the grey the style's frame may already use).
+    QFont crisp = form.ComPortCombo()->font();
+    crisp.setStyleStrategy(QFont::NoAntialias);
+    form.ComPortCombo()->setFont(crisp);
+    const auto greyOnFace = [&form] {
+        const QImage face = form.ComPortCombo()->grab().toImage();
+        int count = 0;
+        for (int y = 0; y < face.height(); ++y) {
+            for (int x = 0; x < face.width(); ++x) {
+                count += face.pixelColor(x, y) == ComPortItemDelegate::AbsentTextColour();
+            }
+        }
+        return count;
+    };
+    form.show();
+    const int present = greyOnFace();
+    form.SetComPortPosition(1);
+    EXPECT_GT(greyOnFace(), present + 10);
 }
 
 }  // namespace
