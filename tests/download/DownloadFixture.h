@@ -4,6 +4,8 @@
 // report that records what the engine shows, and the in-process radio behind the serial-port
 // component (port mode).
 
+#include <stdlib.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -40,11 +42,14 @@ inline bool HaveObjcopy() {
 
 // A temporary folder, removed with everything in it.
 struct TempDir {
+    // mkdtemp, so tests that run side by side in other processes never share a folder (an
+    // address and an unseeded rand() are the same in every process).
     TempDir() {
-        path = std::filesystem::temp_directory_path() /
-               ("quillon-dl-" + std::to_string(reinterpret_cast<uintptr_t>(this)) + "-" +
-                std::to_string(std::rand()));
-        std::filesystem::create_directories(path);
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "quillon-dl-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) != nullptr) {
+            path = pattern;
+        }
     }
     ~TempDir() {
         std::error_code ignored;

@@ -1,0 +1,59 @@
+# cmake -DBINARY_DIR=... -DCPACK=... -DDPKG_DEB=... -P DebPackageTest.cmake
+# Builds the package, unpacks it into a throw-away root and checks that what it installs works.
+string(RANDOM LENGTH 8 suffix)
+set(work ${BINARY_DIR}/packaging-test-${suffix})
+file(REMOVE_RECURSE ${work})
+file(MAKE_DIRECTORY ${work}/root)
+
+function(fail message)
+    file(REMOVE_RECURSE ${work})
+    message(FATAL_ERROR "${message}")
+endfunction()
+
+execute_process(COMMAND ${CPACK} -G DEB -B ${work}/out --config ${BINARY_DIR}/CPackConfig.cmake
+                WORKING_DIRECTORY ${BINARY_DIR}
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(NOT rc EQUAL 0)
+    fail("cpack failed (${rc}):\n${out}")
+endif()
+file(GLOB debs ${work}/out/*.deb)
+list(LENGTH debs count)
+if(NOT count EQUAL 1)
+    fail("expected one .deb, found ${count}:\n${out}")
+endif()
+
+execute_process(COMMAND ${DPKG_DEB} -f ${debs} Package Depends
+                RESULT_VARIABLE rc OUTPUT_VARIABLE fields ERROR_VARIABLE err)
+if(NOT rc EQUAL 0 OR NOT fields MATCHES "Package: quillon-code-updater")
+    fail("unreadable control fields (${rc}): ${fields}${err}")
+endif()
+if(NOT fields MATCHES "Depends: [^\n]*libc6")
+    fail("the package declares no dependencies on the C library: ${fields}")
+endif()
+
+execute_process(COMMAND ${DPKG_DEB} -x ${debs} ${work}/root RESULT_VARIABLE rc ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+    fail("dpkg-deb -x failed (${rc}): ${err}")
+endif()
+
+foreach(file usr/share/applications/quillon-code-updater.desktop
+             usr/share/icons/hicolor/scalable/apps/quillon-code-updater.svg
+             usr/share/quillon-code-updater/pictures/about.jpg
+             usr/share/quillon-code-updater/pictures/portable-g.jpg
+             usr/share/quillon-code-updater/pictures/portable-x.jpg
+             usr/share/quillon-code-updater/pictures/mobile-g.jpg
+             usr/share/quillon-code-updater/pictures/mobile-x.jpg)
+    if(NOT EXISTS ${work}/root/${file})
+        fail("the package lacks ${file}")
+    endif()
+endforeach()
+
+foreach(program quillon-tool quillon-radiosim)
+    execute_process(COMMAND ${work}/root/usr/bin/${program} --help
+                    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT rc EQUAL 0 OR out STREQUAL "")
+        fail("${program} --help from the package gave ${rc}:\n${out}${err}")
+    endif()
+endforeach()
+
+file(REMOVE_RECURSE ${work})
