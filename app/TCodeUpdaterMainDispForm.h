@@ -55,7 +55,7 @@ public:
     // The password dialog, shown modally over the window: true when it was closed with OK, with
     // the typed text (blanks and control characters removed at both ends) in text. The text is
     // not checked here.
-    bool AskPassword(std::string& text);
+    bool AskPassword(std::string& text) override;
     // The About box, shown modally.
     void ShowAbout();
 
