@@ -60,30 +60,30 @@ bool ReadAttributes(const json& a, ResourceAttributes& r, std::string& error) {
            ReadVersion(a, "VernierVersion", r.VernierVersion, error);
 }
 
-bool ReadImage(const std::string& folder, const std::string& stem, const json& spec, uint32_t seed,
+bool ReadImage(const std::string& folder, const std::string& stem, const json& entry, uint32_t seed,
                ProfileImage& image, std::string& error) {
     image.stem = stem;
     const std::string where = "images." + stem;
-    const std::string format = spec.value("format", std::string("srecord"));
+    const std::string format = entry.value("format", std::string("srecord"));
     if (format != "srecord" && format != "coff") {
         error = where + ".format: expected \"srecord\" or \"coff\"";
         return false;
     }
     image.srecords = format == "srecord";
-    if (spec.contains("file")) {
-        if (!spec["file"].is_string()) {
+    if (entry.contains("file")) {
+        if (!entry["file"].is_string()) {
             error = where + ".file: expected a file name";
             return false;
         }
-        image.source = folder + "/" + spec["file"].get<std::string>();
+        image.source = folder + "/" + entry["file"].get<std::string>();
         if (!ReadWholeFile(image.source, image.bytes)) {
             error = image.source + ": cannot be read";
             return false;
         }
         return true;
     }
-    if (spec.contains("synthetic_bytes") && spec["synthetic_bytes"].is_number_unsigned()) {
-        const auto size = spec["synthetic_bytes"].get<uint64_t>();
+    if (entry.contains("synthetic_bytes") && entry["synthetic_bytes"].is_number_unsigned()) {
+        const auto size = entry["synthetic_bytes"].get<uint64_t>();
         if (size > (uint64_t{1} << 30)) {
             error = where + ".synthetic_bytes: at most 1 GiB";
             return false;
@@ -91,7 +91,7 @@ bool ReadImage(const std::string& folder, const std::string& stem, const json& s
         SyntheticKind kind = SyntheticKind::Coff;
         if (image.srecords) {
             // Loaders are S2 records, except the loader of a signal-processor build (S3).
-            const bool s2 = stem.rfind("Loader", 0) == 0 && !spec.value("s3", false);
+            const bool s2 = stem.rfind("Loader", 0) == 0 && !entry.value("s3", false);
             kind = s2 ? SyntheticKind::Loader : SyntheticKind::Code;
         }
         image.source = "synthetic";
