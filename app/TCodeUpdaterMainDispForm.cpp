@@ -292,6 +292,35 @@ void TCodeUpdaterMainDispForm::SetTargetLabels(const QString& radio, const QStri
     SetLabelText(m_TargetUpgradeTypeLabel, upgradeType);
 }
 
+void TCodeUpdaterMainDispForm::ShowTargetRadio(const TargetRadioLabels& labels) {
+    SetLabelText(m_TargetRadioLabel, QString::fromStdString(labels.model));
+    SetLabelText(m_TargetSeriesLabel, QString::fromStdString(labels.series));
+    SetLabelText(m_TargetUpgradeTypeLabel, QString::fromStdString(labels.upgradeType));
+    SetToolVersions(QString::fromStdString(labels.tesseraVersion),
+                    QString::fromStdString(labels.vernierVersion));
+}
+
+void TCodeUpdaterMainDispForm::ShowNameLabels(const std::string& nameLabel,
+                                              const std::string& release) {
+    SetNameText(QString::fromStdString(nameLabel));
+    SetLabelText(m_TargetReleaseLabel, QString::fromStdString(release));
+}
+
+void TCodeUpdaterMainDispForm::ShowVersionInfo(const std::vector<VersionInfoLine>& lines) {
+    for (size_t row = 0; row < lines.size() && row < versionValues_.size(); ++row) {
+        SetLabelText(versionHeadings_[row], QString::fromStdString(lines[row].heading));
+        SetLabelText(versionValues_[row], QString::fromStdString(lines[row].value));
+    }
+}
+
+void TCodeUpdaterMainDispForm::ShowRunningState(bool running) {
+    if (running) {
+        ShowRunning(ComPortPosition() + 1);
+    } else {
+        ShowIdle();
+    }
+}
+
 void TCodeUpdaterMainDispForm::SetToolVersions(const QString& tessera, const QString& vernier) {
     SetLabelText(TSRVersionLabel, tessera);
     SetLabelText(VernierVersionLabel, vernier);

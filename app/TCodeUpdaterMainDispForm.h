@@ -67,6 +67,11 @@ public:
     void SetToolVersions(const QString& tessera, const QString& vernier);
     void ShowPicture(RadioPicture picture);
     void ShowRadioPicture(RadioPicture picture) override { ShowPicture(picture); }
+    // The view's side of the labels, the version panel and the running marks.
+    void ShowTargetRadio(const TargetRadioLabels& labels) override;
+    void ShowNameLabels(const std::string& nameLabel, const std::string& release) override;
+    void ShowVersionInfo(const std::vector<VersionInfoLine>& lines) override;
+    void ShowRunningState(bool running) override;
     // The choice between application and boot code, for builds that offer it.
     void SetUpgradeTypeChoiceVisible(bool visible);
     bool BootSelected() const;

@@ -1,5 +1,6 @@
 // quillon-updater: with arguments, the command-line mode (the update runs unattended on the
-// terminal and its outcome is the exit code); without, the window, which this build lacks.
+// terminal and its outcome is the exit code); without, the window. The command-line mode needs
+// neither Qt nor a display; builds without the Qt parts have no window.
 
 #include <limits.h>
 #include <stdlib.h>
@@ -30,6 +31,16 @@
 #include "serial/posix/PollEventPump.h"
 #include "serial/posix/SerialDeviceFactory.h"
 #include "serial/posix/TraceFile.h"
+
+#ifdef QUILLON_WITH_WINDOW
+#include <QApplication>
+
+#include "app/TCodeUpdaterMainDispForm.h"
+#include "app/WindowMode.h"
+#include "app/core/qt/QtPortDeviceNames.h"
+#include "serial/qt/QtEventPump.h"
+#include "serial/qt/TApdComPort.h"
+#endif
 
 namespace {
 
@@ -127,16 +138,46 @@ int RunConsoleMode(const std::vector<std::string>& args, const std::filesystem::
     return returnCode;
 }
 
+#ifdef QUILLON_WITH_WINDOW
+int RunWindowMode(int argc, char** argv, const std::filesystem::path& program) {
+    int32_t returnCode = 0;
+    QApplication application(argc, argv);
+    TAppReturnCodeDispForm returnCodeForm(&returnCode);
+    QApplication::setApplicationName(UpdateController::kTitle);
+    QApplication::setApplicationDisplayName(UpdateController::kTitle);
+    std::string traceError;
+    if (!TraceFile::InstallFromEnvironment(traceError)) {
+        std::fprintf(stderr, "%s\n", traceError.c_str());
+    }
+
+    QtEventPump pump;
+    ComPortPresence presence;
+    QtPortDeviceNames deviceNames;
+    TApdComPort port;
+    ResourceTable resources(EmbeddedResourceEntries());
+    TCodeUpdaterMainDispForm window;
+    WindowMode mode(window, WindowModeEnvironment{pump, SerialDeviceFactory(), presence,
+                                                  deviceNames, &port, ProcessorCount, resources,
+                                                  program, CodeplugBackup::DefaultFolder()});
+    window.show();
+    application.exec();
+    returnCodeForm.SetReturnCode(mode.ReturnCode());
+    return returnCode;
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::filesystem::path program = ProgramFile(argv[0]);
     if (argc <= 1) {
-        std::printf(
-            "%s: the window is not part of this build yet. Run it with /? for the command-line "
-            "mode.\n",
-            program.filename().c_str());
+#ifdef QUILLON_WITH_WINDOW
+        return RunWindowMode(argc, argv, program);
+#else
+        std::printf("%s: this build has no window. Run it with /? for the command-line mode.\n",
+                    program.filename().c_str());
         return 0;
+#endif
     }
     return RunConsoleMode(std::vector<std::string>(argv + 1, argv + argc), program);
 }
