@@ -27,9 +27,11 @@ execute_process(COMMAND ${DPKG_DEB} -f ${debs} Package Depends
 if(NOT rc EQUAL 0 OR NOT fields MATCHES "Package: quillon-code-updater")
     fail("unreadable control fields (${rc}): ${fields}${err}")
 endif()
-if(NOT fields MATCHES "Depends: [^\n]*libc6")
-    fail("the package declares no dependencies on the C library: ${fields}")
-endif()
+foreach(library libc6 libqt6widgets6 libqt6serialport6 libjpeg)
+    if(NOT fields MATCHES "Depends: [^\n]*${library}")
+        fail("the package does not declare ${library}: ${fields}")
+    endif()
+endforeach()
 
 execute_process(COMMAND ${DPKG_DEB} -x ${debs} ${work}/root RESULT_VARIABLE rc ERROR_VARIABLE err)
 if(NOT rc EQUAL 0)
@@ -55,5 +57,19 @@ foreach(program quillon-tool quillon-radiosim)
         fail("${program} --help from the package gave ${rc}:\n${out}${err}")
     endif()
 endforeach()
+
+# The updater: its command-line usage, and its window, which opens and stays until closed.
+execute_process(COMMAND ${work}/root/usr/bin/quillon-updater /? INPUT_FILE /dev/null
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0 OR NOT out MATCHES "^Usage: quillon-updater")
+    fail("quillon-updater /? from the package gave ${rc}:\n${out}${err}")
+endif()
+set(ENV{QT_QPA_PLATFORM} offscreen)
+execute_process(COMMAND ${work}/root/usr/bin/quillon-updater INPUT_FILE /dev/null TIMEOUT 3
+                WORKING_DIRECTORY ${work}
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc MATCHES "timeout")
+    fail("the window from the package did not stay open (${rc}):\n${out}${err}")
+endif()
 
 file(REMOVE_RECURSE ${work})
