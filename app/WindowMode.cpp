@@ -30,7 +30,7 @@ UpdateBuild BuildOf(const ResourceAttributes& attributes, uint8_t radioType) {
 
 WindowMode::WindowMode(TCodeUpdaterMainDispForm& window, WindowModeEnvironment environment)
     : window_(window), env_(std::move(environment)), ports_(env_.presence, env_.deviceNames) {
-    BuildLabels::SetupNameLabels(window_, env_.programPath.string());
+    BuildLabels::SetupNameLabels(window_, env_.programName);
     EmbeddedFiles::ReadResourceAttributes(env_.resources, window_, attributes_);
     radioType_ =
         RadioTypeOfBuild(attributes_.RadioModel, attributes_.Series, attributes_.MobileTypeSelect);

@@ -34,7 +34,8 @@ struct WindowModeEnvironment {
     PortComponent* port = nullptr;      // port mode's serial-port component (none: port mode fails)
     std::function<int()> processors;    // the processor count
     const ResourceStore& resources;     // the build's embedded images and attributes
-    std::filesystem::path programPath;  // the Name and Release labels; DSP pages beside it
+    std::filesystem::path programPath;  // the program file; DSP pages may lie beside it
+    std::string programName;            // the Name and Release labels are read from it
     std::string backupFolder;           // where read-out codeplugs are kept
 };
 

@@ -139,6 +139,14 @@ int RunConsoleMode(const std::vector<std::string>& args, const std::filesystem::
 }
 
 #ifdef QUILLON_WITH_WINDOW
+// The name the window's Name and Release labels are read from: the program file's own when it
+// carries a release (a copy named for its build), else the build's program name, since the
+// installed program is plain quillon-updater.
+std::string LabelName(const std::filesystem::path& program) {
+    const std::string name = program.filename().string();
+    return name.find("Release") != std::string::npos ? program.string() : EmbeddedProgramName();
+}
+
 int RunWindowMode(int argc, char** argv, const std::filesystem::path& program) {
     int32_t returnCode = 0;
     QApplication application(argc, argv);
@@ -156,9 +164,10 @@ int RunWindowMode(int argc, char** argv, const std::filesystem::path& program) {
     TApdComPort port;
     ResourceTable resources(EmbeddedResourceEntries());
     TCodeUpdaterMainDispForm window;
-    WindowMode mode(window, WindowModeEnvironment{pump, SerialDeviceFactory(), presence,
-                                                  deviceNames, &port, ProcessorCount, resources,
-                                                  program, CodeplugBackup::DefaultFolder()});
+    WindowMode mode(window,
+                    WindowModeEnvironment{pump, SerialDeviceFactory(), presence, deviceNames, &port,
+                                          ProcessorCount, resources, program, LabelName(program),
+                                          CodeplugBackup::DefaultFolder()});
     window.show();
     application.exec();
     returnCodeForm.SetReturnCode(mode.ReturnCode());

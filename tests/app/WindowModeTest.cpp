@@ -74,6 +74,7 @@ struct WindowRig {
         mode = std::make_unique<WindowMode>(
             *window, WindowModeEnvironment{link.pump, [this] { return link.MakeDevice(); }, ports,
                                            ports, nullptr, [] { return 1; }, resources,
+                                           "/opt/quillon/quillon-updater",
                                            "/opt/quillon/QuillonCodeUpdater_6700_Release_1_4_8",
                                            folder.Path() + "/backups"});
         window->show();
