@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -37,8 +38,19 @@ QLabel* MakeLabel(const QString& text, QWidget* parent, int x, int y) {
     return label;
 }
 
-// A value label that grows with its text from a fixed left-top corner.
+// A value label that grows with its text from a fixed left-top corner. A text wider than the
+// room its parent leaves is drawn smaller rather than cut off (the desktop's sans face is
+// wider than the one the layout was drawn with).
 void SetLabelText(QLabel* label, const QString& text) {
+    constexpr int kMargin = 4;
+    constexpr qreal kSmallestPoints = 6.0;
+    QFont font = label->parentWidget()->font();
+    const int room = label->parentWidget()->width() - label->x() - kMargin;
+    while (font.pointSizeF() > kSmallestPoints &&
+           QFontMetrics(font).horizontalAdvance(text) > room) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    }
+    label->setFont(font);
     label->setText(text);
     label->adjustSize();
 }
@@ -358,9 +370,11 @@ void TCodeUpdaterMainDispForm::SetControllerHeading(bool controller) {
 }
 
 void TCodeUpdaterMainDispForm::ToggleVersionPanel() {
+    // The widths of the rule count the window's two borders; Qt sizes the client area.
+    const int outer = this->width() + kFrameWidth;
     const int width = m_VersionPanelShown
-                          ? m_TargetVersionInfoGroupBox->x() + 5
-                          : m_TargetVersionInfoGroupBox->width() + this->width() + 5;
+                          ? m_TargetVersionInfoGroupBox->x() + 5 - kFrameWidth
+                          : m_TargetVersionInfoGroupBox->width() + outer + 5 - kFrameWidth;
     setFixedSize(width, kClientHeight);
     menuBar_->setGeometry(0, 0, width, kMenuHeight);
     m_VersionPanelShown = !m_VersionPanelShown;

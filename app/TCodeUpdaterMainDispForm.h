@@ -40,6 +40,8 @@ public:
     static constexpr int kClientHeight = 409;
     static constexpr int kComPortCount = 255;
     static constexpr int kVersionRows = 7;
+    // The window's two 4-pixel borders, which the widths of the panel toggle include.
+    static constexpr int kFrameWidth = 8;
 
     explicit TCodeUpdaterMainDispForm(QWidget* parent = nullptr);
     ~TCodeUpdaterMainDispForm() override;

@@ -81,10 +81,12 @@ TEST(MainWindow, OpensNarrowAndTheToggleWidensAndNarrowsIt) {
     Form form;
     EXPECT_EQ(form.windowTitle(), "Quillon Code Updater");
     EXPECT_EQ(form.font().pointSize(), 8);
-    const int narrow = 412 + 5;
+    // Outer widths 417 and 695, less the two borders: narrow cuts the panel off entirely.
+    const int narrow = 412 + 5 - Form::kFrameWidth;
     const int wide = 273 + narrow + 5;
     EXPECT_FALSE(form.VersionPanelShown());
     EXPECT_EQ(form.size(), QSize(narrow, Form::kClientHeight));
+    EXPECT_LT(form.width(), form.VersionGroup()->x());
     const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
     EXPECT_LE((form.geometry().center() - centre).manhattanLength(), 2);
     const struct {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -334,6 +335,9 @@ TEST(WindowMode, RetrieveFillsTheVersionPanelOrLeavesIt) {
         if (connected) {
             EXPECT_EQ(box, "");
             EXPECT_EQ(rig.window->VersionValue(4)->text(), "12-34-56-78-9A-BC-DE-F0");
+            // Drawn whole inside the panel, smaller if the face needs it.
+            EXPECT_LE(rig.window->VersionValue(4)->geometry().right(),
+                      rig.window->VersionGroup()->width());
             EXPECT_EQ(rig.window->VersionValue(1)->text(), "3.2.1");
         } else {
             EXPECT_EQ(box,
