@@ -21,7 +21,6 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -192,16 +191,25 @@ int Run(int argc, char** argv) {
 
     const std::string finalStatus = window.StatusText().toStdString();
     std::vector<double> lateness;
-    std::map<std::string, double> statusMs;  // how long each status text was shown
+    // The status lines in the order shown, with when each came and how long it stayed.
+    struct Shown {
+        std::string status;
+        double fromMs;
+        double forMs;
+    };
+    std::vector<Shown> statusMs;
     for (size_t i = 0; i < samples.size(); ++i) {
         lateness.push_back(samples[i].latenessMs);
         const double until = i + 1 < samples.size() ? samples[i + 1].atMs : updateMs;
-        statusMs[samples[i].status] += until - samples[i].atMs;
+        if (statusMs.empty() || statusMs.back().status != samples[i].status) {
+            statusMs.push_back(Shown{samples[i].status, samples[i].atMs, 0.0});
+        }
+        statusMs.back().forMs += until - samples[i].atMs;
     }
     double downloadMs = 0.0;
-    for (const auto& [status, ms] : statusMs) {
-        if (status.find("ownload") != std::string::npos) {
-            downloadMs += ms;
+    for (const Shown& shown : statusMs) {
+        if (shown.status.find("ownload") != std::string::npos) {
+            downloadMs += shown.forMs;
         }
     }
     const double p50 = Percentile(lateness, 0.50);
@@ -214,8 +222,9 @@ int Run(int argc, char** argv) {
         std::printf("message box: %s\n", box.c_str());
     }
     std::printf("status lines shown:\n");
-    for (const auto& [status, ms] : statusMs) {
-        std::printf("  %8.0f ms  %s\n", ms, status.c_str());
+    for (const Shown& shown : statusMs) {
+        std::printf("  from %6.0f ms for %6.0f ms  %s\n", shown.fromMs, shown.forMs,
+                    shown.status.c_str());
     }
     std::vector<Sample> slowest = samples;
     std::sort(slowest.begin(), slowest.end(),
