@@ -147,7 +147,7 @@ int Run(int argc, char** argv) {
                     WindowModeEnvironment{
                         pump, SerialDeviceFactory(), presence, deviceNames, &port, ProcessorCount,
                         resources, std::filesystem::path(QUILLON_BINARY_DIR "/app/quillon-updater"),
-                        CodeplugBackup::DefaultFolder()});
+                        EmbeddedProgramName(), CodeplugBackup::DefaultFolder()});
     window.show();
     mode.ComPortChosen(kComNumber - 1);
     if (window.ComPortPosition() != kComNumber - 1) {
