@@ -82,7 +82,10 @@ private:
     std::string folder_;
 };
 
-int RunConsoleMode(const std::vector<std::string>& args, const std::filesystem::path& program) {
+// `pump` carries every wait; `port` is the serial-port component of port mode (none: a build
+// that needs port mode reports an open failure).
+int RunConsoleMode(const std::vector<std::string>& args, const std::filesystem::path& program,
+                   EventPump& pump, PortComponent* port) {
     int32_t returnCode = 0;
     TAppReturnCodeDispForm returnCodeForm(&returnCode);
 
@@ -92,7 +95,6 @@ int RunConsoleMode(const std::vector<std::string>& args, const std::filesystem::
     if (!TraceFile::InstallFromEnvironment(traceError)) {
         std::fprintf(stderr, "%s\n", traceError.c_str());
     }
-    PollEventPump pump;
     CommSession link(pump, SerialDeviceFactory());
     std::unique_ptr<Timer> commTimer = pump.CreateTimer();
     link.UseTimeoutTimer(*commTimer);
@@ -106,8 +108,7 @@ int RunConsoleMode(const std::vector<std::string>& args, const std::filesystem::
     ComPortPresence presence;
     SysfsPortDeviceNames deviceNames;
     ComPortList ports(presence, deviceNames);
-    // Without the window there is no serial-port component: port mode reports an open failure.
-    RadioConnection connection(link, view, ports, nullptr, ProcessorCount);
+    RadioConnection connection(link, view, ports, port, ProcessorCount);
     EmbeddedFiles files(resources);
     const std::filesystem::path folder = program.parent_path();
     AppUpdateSteps steps(link, pump, view, connection, files, attributes, radioType,
@@ -188,5 +189,16 @@ int main(int argc, char** argv) {
         return 0;
 #endif
     }
-    return RunConsoleMode(std::vector<std::string>(argv + 1, argv + argc), program);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+#ifdef QUILLON_WITH_WINDOW
+    // Port mode's serial-port component runs on the Qt event loop, so the waits go through it
+    // too; no display is needed for that.
+    QCoreApplication application(argc, argv);
+    QtEventPump pump;
+    TApdComPort port;
+    return RunConsoleMode(args, program, pump, &port);
+#else
+    PollEventPump pump;
+    return RunConsoleMode(args, program, pump, nullptr);
+#endif
 }
