@@ -1,6 +1,6 @@
 // quillon-updater: with arguments, the command-line mode (the update runs unattended on the
 // terminal and its outcome is the exit code); without, the window. The command-line mode needs
-// neither Qt nor a display; builds without the Qt parts have no window.
+// no display; builds without the Qt parts have no window.
 
 #include <limits.h>
 #include <stdlib.h>
@@ -91,10 +91,6 @@ int RunConsoleMode(const std::vector<std::string>& args, const std::filesystem::
 
     TerminalConsole console;
     ConsoleView view(console);
-    std::string traceError;
-    if (!TraceFile::InstallFromEnvironment(traceError)) {
-        std::fprintf(stderr, "%s\n", traceError.c_str());
-    }
     CommSession link(pump, SerialDeviceFactory());
     std::unique_ptr<Timer> commTimer = pump.CreateTimer();
     link.UseTimeoutTimer(*commTimer);
@@ -154,10 +150,6 @@ int RunWindowMode(int argc, char** argv, const std::filesystem::path& program) {
     TAppReturnCodeDispForm returnCodeForm(&returnCode);
     QApplication::setApplicationName(UpdateController::kTitle);
     QApplication::setApplicationDisplayName(UpdateController::kTitle);
-    std::string traceError;
-    if (!TraceFile::InstallFromEnvironment(traceError)) {
-        std::fprintf(stderr, "%s\n", traceError.c_str());
-    }
 
     QtEventPump pump;
     ComPortPresence presence;
@@ -180,6 +172,10 @@ int RunWindowMode(int argc, char** argv, const std::filesystem::path& program) {
 
 int main(int argc, char** argv) {
     const std::filesystem::path program = ProgramFile(argv[0]);
+    std::string traceError;
+    if (!TraceFile::InstallFromEnvironment(traceError)) {
+        std::fprintf(stderr, "%s\n", traceError.c_str());
+    }
     if (argc <= 1) {
 #ifdef QUILLON_WITH_WINDOW
         return RunWindowMode(argc, argv, program);
