@@ -5,6 +5,7 @@
 
 #include "download/BlockSender.h"
 #include "download/CancelWatch.h"
+#include "download/SRecordCheck.h"
 #include "download/SRecordReader.h"
 #include "link/ProtocolTiming.h"
 
@@ -70,6 +71,21 @@ bool WaitErase(const DownloadContext& context, int ticks) {
 }
 
 }  // namespace
+
+bool ImagesSound(const DownloadContext& context,
+                 std::initializer_list<std::pair<const char*, ImageToCheck>> images) {
+    for (const auto& [name, image] : images) {
+        SRecordFault fault;
+        if (!CheckSRecordImage(image.stream, fault, image.mode)) {
+            context.report.Status(
+                std::string(name) + " image not sent: " +
+                (fault.line == 0 ? "" : "line " + std::to_string(fault.line) + ": ") +
+                fault.reason);
+            return false;
+        }
+    }
+    return true;
+}
 
 int64_t StreamSize(std::istream& in) {
     const auto here = in.tellg();
@@ -190,6 +206,11 @@ int SendImage(const DownloadContext& context, std::istream& image, ImageKind kin
 int DownloadCode(const DownloadContext& context, std::istream& loader, std::istream& code,
                  uint8_t radioType, bool bootCode, bool processor416, bool consoleProgress) {
     CancelWatch watch(context);
+    // Nothing goes out unless both images are whole: a short image would erase the flash and
+    // leave it half written.
+    if (!ImagesSound(context, {{"Loader", {loader}}, {"Code", {code}}})) {
+        return kDownloadFileError;
+    }
     context.report.Status("Preparing to download ...");
     context.link.SetTimeout(timing::kDownloadReplyTimeoutMs);
 

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <istream>
+#include <utility>
 
 #include "download/DownloadContext.h"
 #include "download/DownloadResult.h"
@@ -14,7 +16,10 @@
 namespace quillon {
 
 // Sends the RAM loader and then the code image (S-record text) into the radio, waiting out the
-// flash erase between the two. Returns a DownloadResult (1, 2, 4, 6 or 9).
+// flash erase between the two. Returns a DownloadResult (1, 2, 4, 6 or 9). Both images are
+// checked whole first (CheckSRecordImage, so the streams must be seekable); when one fails,
+// nothing is sent and the result is kDownloadFileError, with "Loader image not sent: line <n>:
+// <reason>" (or "Code image ...") as the status.
 //
 // The link must be connected, framed and active. Status texts go to report.Status, console lines
 // (with their carriage returns) to report.Console when `consoleProgress` is set, the progress
@@ -34,6 +39,7 @@ int DownloadCode(const DownloadContext& context, std::istream& loader, std::istr
 
 // One image through the start handshake, the blocks and the end of image. `isCode` selects the
 // texts and the return to 19200 bit/s afterwards. Used by DownloadCode; exposed for the tools.
+// The image is read as it comes: the caller checks it whole first (ImagesSound).
 // The loader before a DSP download is read the fixed S3 way and a refused start is not asked
 // again.
 enum class ImageKind { kLoader, kApplication, kBoot };
@@ -44,6 +50,15 @@ struct ImageOptions {
 int SendImage(const DownloadContext& context, std::istream& image, ImageKind kind,
               bool consoleProgress, std::string* progressText = nullptr,
               const ImageOptions& options = {});
+
+// Checks each image whole (see CheckSRecordImage) and puts its stream back; at the first that
+// fails, shows "<name> image not sent: line <n>: <reason>" and returns false.
+struct ImageToCheck {
+    std::istream& stream;
+    SRecordReader::Mode mode = SRecordReader::Mode::kNormal;
+};
+bool ImagesSound(const DownloadContext& context,
+                 std::initializer_list<std::pair<const char*, ImageToCheck>> images);
 
 // The erase wait in ticks of 55 ms and its status text ("" when the status stays) for a radio.
 struct EraseWait {

@@ -25,14 +25,10 @@ constexpr std::array<int8_t, 256> MakeHexTable() {
 
 constexpr std::array<int8_t, 256> kHex = MakeHexTable();
 
-int HexValue(char c) {
-    return kHex[static_cast<uint8_t>(c)];
-}
-
 // The byte of the two characters at `index`, non-digits as 0. The caller keeps index + 1 inside.
 uint8_t ByteAt(std::string_view line, size_t index) {
-    const int hi = std::max(HexValue(line[index]), 0);
-    const int lo = std::max(HexValue(line[index + 1]), 0);
+    const int hi = std::max(HexDigitValue(line[index]), 0);
+    const int lo = std::max(HexDigitValue(line[index + 1]), 0);
     return static_cast<uint8_t>(hi << 4 | lo);
 }
 
@@ -61,7 +57,7 @@ int AddressChars(RecordKind kind) {
 int ByteCountField(std::string_view line) {
     int value = 0;
     for (size_t i = 2; i < 4 && i < line.size(); ++i) {
-        const int digit = HexValue(line[i]);
+        const int digit = HexDigitValue(line[i]);
         if (digit < 0) {
             break;
         }
@@ -85,6 +81,10 @@ int Decode(std::string_view line, int start, int count, uint8_t* out) {
 }
 
 }  // namespace
+
+int HexDigitValue(char c) {
+    return kHex[static_cast<uint8_t>(c)];
+}
 
 RecordKind RecordClass(std::string_view line) {
     if (line.size() < 2 || line[0] != 'S') {

@@ -1,5 +1,7 @@
 #include "app/core/EmbeddedFiles.h"
 
+#include "app/core/ImageFileCheck.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,15 +31,15 @@ bool WriteAll(int fd, const char* data, size_t size) {
     return true;
 }
 
-// Appends the plain file `path` to `out`, in blocks, up to its size as listed.
-void AppendFile(const std::string& path, int out) {
+// Appends the plain file `path` to `out`, in blocks: exactly its size as listed, or false.
+bool AppendFile(const std::string& path, int out) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        return;
+        return false;
     }
     const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) {
-        return;
+        return false;
     }
     char buffer[kCopyBlock];
     auto left = static_cast<size_t>(st.st_size);
@@ -51,7 +53,8 @@ void AppendFile(const std::string& path, int out) {
         }
         left -= static_cast<size_t>(n);
     }
-    ::close(in);
+    ::close(in);  // read-only: nothing to lose
+    return left == 0;
 }
 
 }  // namespace
@@ -114,7 +117,7 @@ bool EmbeddedFiles::WritePiece(const std::string& resourceName, const std::strin
 }
 
 bool EmbeddedFiles::WritePieces(const std::string& resourceStem, const std::string& fileStem,
-                                uint32_t count) {
+                                uint32_t count, std::vector<std::string>& created) {
     uint32_t written = 0;
     bool clash = false;
     for (uint32_t j = 1; j <= count; ++j) {
@@ -122,10 +125,31 @@ bool EmbeddedFiles::WritePieces(const std::string& resourceStem, const std::stri
         if (Exists(file)) {
             clash = true;
         } else if (WritePiece(resourceStem + "_" + std::to_string(j), file)) {
+            created.push_back(file);
             ++written;
         }
     }
     return written == count && !clash;
+}
+
+void EmbeddedFiles::Remove(std::vector<std::string>& names) const {
+    for (const std::string& name : names) {
+        ::unlink(InFolder(name).c_str());
+    }
+    names.clear();
+}
+
+bool EmbeddedFiles::ImageSound(const std::string& name, ImageCheck check) const {
+    const std::string path = InFolder(name);
+    if (check == ImageCheck::kCoff) {
+        std::string error;
+        return ImageFileCheck::CoffFile(path, error);
+    }
+    SRecordFault fault;
+    return ImageFileCheck::SRecordFile(path,
+                                       check == ImageCheck::kFixedS3 ? SRecordReader::Mode::kFixedS3
+                                                                     : SRecordReader::Mode::kNormal,
+                                       fault);
 }
 
 bool EmbeddedFiles::ExtractEmbeddedFiles(UpdaterView& view, const ResourceAttributes& attributes,
@@ -143,23 +167,41 @@ bool EmbeddedFiles::ExtractEmbeddedFiles(UpdaterView& view, const ResourceAttrib
         codes = attributes.BootCodeCount;
         suffix = "_Boot";
     }
-    if (!WritePieces("Loader" + suffix, "Loader", loaders)) {
-        view.ShowMessage(kLoaderError, kCaption, MessageIcon::Error);
+    const bool dsp = attributes.UpgradeType == ResourceAttributes::kUpgradeDsp;
+    // Every file this extraction made; on a failure they all go, so nothing half-written is left
+    // for a download or blocks the next run. Files found in the folder are never touched.
+    std::vector<std::string> pieces;
+    std::vector<std::string> joined;
+    auto fail = [&](const char* text) {
+        Remove(pieces);
+        Remove(joined);
+        view.ShowMessage(text, kCaption, MessageIcon::Error);
         return false;
+    };
+
+    if (!WritePieces("Loader" + suffix, "Loader", loaders, pieces)) {
+        return fail(kLoaderError);
     }
     loaderFileName = JoinPieces("Loader", loaders, "hex");
-    if (!WritePieces("Code" + suffix, "Code", codes)) {
-        view.ShowMessage(kCodeError, kCaption, MessageIcon::Error);
-        return false;
+    if (loaderFileName.empty()) {
+        return fail(kLoaderError);
     }
-    const bool dsp = attributes.UpgradeType == ResourceAttributes::kUpgradeDsp;
+    joined.push_back(loaderFileName);
+    if (!ImageSound(loaderFileName, dsp ? ImageCheck::kFixedS3 : ImageCheck::kSRecords)) {
+        return fail(kLoaderError);
+    }
+    if (!WritePieces("Code" + suffix, "Code", codes, pieces)) {
+        return fail(kCodeError);
+    }
     codeFileName = JoinPieces("Code", codes, dsp ? "OUT" : "hex");
-    for (uint32_t j = 1; j <= loaders; ++j) {
-        ::unlink(InFolder("Loader." + std::to_string(j)).c_str());
+    if (codeFileName.empty()) {
+        return fail(kCodeError);
     }
-    for (uint32_t j = 1; j <= codes; ++j) {
-        ::unlink(InFolder("Code." + std::to_string(j)).c_str());
+    joined.push_back(codeFileName);
+    if (!ImageSound(codeFileName, dsp ? ImageCheck::kCoff : ImageCheck::kSRecords)) {
+        return fail(kCodeError);
     }
+    Remove(pieces);
     return true;
 }
 
@@ -182,12 +224,17 @@ std::string EmbeddedFiles::JoinPieces(const std::string& stem, uint32_t count,
         ++n;
     }
     if (out < 0) {
-        return candidate;
+        return {};
     }
-    for (uint32_t i = 1; i <= count; ++i) {
-        AppendFile(InFolder(stem + "." + std::to_string(i)), out);
+    bool whole = true;
+    for (uint32_t i = 1; i <= count && whole; ++i) {
+        whole = AppendFile(InFolder(stem + "." + std::to_string(i)), out);
     }
-    ::close(out);
+    // A failed close can mean the last writes never reached the disk.
+    if (::close(out) != 0 || !whole) {
+        ::unlink(InFolder(candidate).c_str());
+        return {};
+    }
     return candidate;
 }
 

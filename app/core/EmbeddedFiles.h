@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/core/ResourceAttributes.h"
 #include "app/core/ResourceTable.h"
@@ -38,18 +39,21 @@ public:
                                        ResourceAttributes& attributes);
 
     // Writes the pieces of the chosen set (the second boot set when `useBootTwo`, else the boot
-    // set when `boot`, else the application set), joins them, and deletes the pieces. On
-    // success `loaderFileName` and `codeFileName` name the joined files relative to the folder.
-    // A piece file that exists already, or one that cannot be written, fails with the
-    // "Embedded Files" box; pieces written so far stay.
+    // set when `boot`, else the application set), joins them, checks each joined image whole
+    // (S-records: every line a sound record, data, an end record; a DSP build's code file: its
+    // section table) and deletes the pieces. On success `loaderFileName` and `codeFileName` name
+    // the joined files relative to the folder. A piece file that exists already, a piece or
+    // joined file that cannot be written whole, or an image that fails its check ends with the
+    // "Embedded Files" box of the loader or the code, and every file this call made is removed.
     bool ExtractEmbeddedFiles(UpdaterView& view, const ResourceAttributes& attributes, bool boot,
                               bool useBootTwo, std::string& loaderFileName,
                               std::string& codeFileName);
 
     // Creates stem.extension, or the first free of stem1.extension, stem2.extension, ...,
-    // appends the plain files stem.1 to stem.count in number order (missing ones skipped) and
-    // returns its name. When it cannot be created the name is returned all the same and no file
-    // is left.
+    // appends the plain files stem.1 to stem.count in number order and returns its name. Empty,
+    // with no file left, when it cannot be created, a piece is missing or not a plain file, or a
+    // read, write or close fails: the joined file holds exactly the bytes of its pieces or is
+    // not there.
     std::string JoinPieces(const std::string& stem, uint32_t count, const std::string& extension);
 
     // Whether `name` is found in the folder or at the root.
@@ -62,8 +66,15 @@ private:
     // Writes resource `resourceName` to the new file `fileName`; false when the resource is
     // missing or the file cannot be created or written whole.
     bool WritePiece(const std::string& resourceName, const std::string& fileName);
-    // Writes pieces 1..count of `resourceStem` to fileStem.j; false on a clash or a failure.
-    bool WritePieces(const std::string& resourceStem, const std::string& fileStem, uint32_t count);
+    // Writes pieces 1..count of `resourceStem` to fileStem.j, naming each file made in
+    // `created`; false on a clash or a failure.
+    bool WritePieces(const std::string& resourceStem, const std::string& fileStem, uint32_t count,
+                     std::vector<std::string>& created);
+    // Removes the named files of the folder and forgets them.
+    void Remove(std::vector<std::string>& names) const;
+    enum class ImageCheck { kSRecords, kFixedS3, kCoff };
+    // Whether the joined image `name` passes its check.
+    bool ImageSound(const std::string& name, ImageCheck check) const;
     std::string InFolder(const std::string& name) const { return folder_ + "/" + name; }
 
     const ResourceStore& resources_;

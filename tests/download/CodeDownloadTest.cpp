@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <sstream>
 
@@ -69,7 +70,6 @@ TEST_F(CodeDownloadTest, RadioStoresTheBinaryPaddedToWholePairs) {
         size_t padding;
     };
     const std::vector<Case> cases = {
-        {0, 256},          // no data: one pair of 0xFF blocks
         {512, 0},          // an even number of blocks: no padding block
         {384, 128},        // ends in the first block of a pair: a second block of 0xFF
         {1001, 23},        // an odd length: the last record carries 9 bytes
@@ -79,9 +79,7 @@ TEST_F(CodeDownloadTest, RadioStoresTheBinaryPaddedToWholePairs) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.size);
         const ByteVector binary = PatternBytes(c.size, static_cast<uint32_t>(c.size));
-        // objcopy refuses an empty input: an image of a header and an end record stands in.
-        const auto image = c.size == 0 ? std::optional<std::string>("S0030000FC\nS70500000000FA\n")
-                                       : Objcopy(dir, binary, "s3", "case");
+        const auto image = Objcopy(dir, binary, "s3", "case");
         ASSERT_TRUE(image);
         CodeDownloadRun run;
         ASSERT_TRUE(run.connected);
@@ -98,6 +96,38 @@ TEST_F(CodeDownloadTest, RadioStoresTheBinaryPaddedToWholePairs) {
         EXPECT_EQ(run.link.radio.RadioSpeed(), 19200u);
         EXPECT_EQ(run.link.radio.HostSpeed(), 19200u);
         EXPECT_EQ(run.report.statuses.back(), "Download finished.");
+    }
+}
+
+// An image that is not whole is refused before the loader goes: the radio receives nothing,
+// where it used to get the loader, an erase and blocks of 0xFF as its code.
+TEST_F(CodeDownloadTest, ImagesNotWholeAreRefusedBeforeAnythingIsSent) {
+    const std::string codeCut = code.substr(0, code.rfind("S7"));
+    const struct {
+        const char* name;
+        std::string loader, code;
+        std::string status;
+    } cases[] = {
+        {"code is a text file", loader, "meeting at nine\nbring radios\n",
+         "Code image not sent: line 1: not an S-record"},
+        {"code cut before its end record", loader, codeCut,
+         "Code image not sent: line " +
+             std::to_string(std::count(codeCut.begin(), codeCut.end(), '\n')) +
+             ": no end record (S7, S8 or S9) closes the file"},
+        {"code without data", loader, "S0030000FC\nS70500000000FA\n",
+         "Code image not sent: line 2: no data record"},
+        {"empty code", loader, "", "Code image not sent: no data record"},
+        {"loader cut inside a record", loader.substr(0, 200), code, "Loader image not sent: line "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CodeDownloadRun run;
+        ASSERT_TRUE(run.connected);
+        EXPECT_EQ(run.Run(c.loader, c.code), kDownloadFileError);
+        ASSERT_EQ(run.report.statuses.size(), 1u);
+        EXPECT_EQ(run.report.statuses[0].rfind(c.status, 0), 0u) << run.report.statuses[0];
+        EXPECT_EQ(run.Radio().LoaderBytes(), 0);
+        EXPECT_EQ(run.Radio().BlocksReceived(), 0);
     }
 }
 

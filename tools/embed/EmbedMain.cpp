@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "download/SRecordCheck.h"
 #include "tools/embed/ImageSplitter.h"
 #include "tools/embed/ProfileReader.h"
 #include "tools/embed/ResourceSourceWriter.h"
-#include "tools/embed/SRecordCheck.h"
 
 namespace {
 
@@ -41,6 +41,9 @@ uint32_t* CountOf(quillon::ResourceAttributes& a, const std::string& stem) {
 
 int main(int argc, char** argv) {
     using namespace quillon::embed;
+    using quillon::CheckSRecordImage;
+    using quillon::SRecordFault;
+    using quillon::SRecordReader;
     if (argc != 4) {
         std::cerr << "usage: quillon-embed PROFILE_FOLDER OUTPUT_FOLDER PROGRAM_NAME\n";
         return 2;
@@ -57,8 +60,14 @@ int main(int argc, char** argv) {
     for (const ProfileImage& image : profile.images) {
         std::vector<std::string_view> pieces;
         if (image.srecords) {
+            // A DSP build's loader is read the fixed S3 way, up to its S9.
+            const bool dspLoader =
+                image.stem == "Loader" &&
+                profile.attributes.UpgradeType == quillon::ResourceAttributes::kUpgradeDsp;
             SRecordFault fault;
-            if (!CheckSRecordImage(image.bytes, fault)) {
+            if (!CheckSRecordImage(
+                    image.bytes, fault,
+                    dspLoader ? SRecordReader::Mode::kFixedS3 : SRecordReader::Mode::kNormal)) {
                 std::cerr << image.source << ":" << fault.line << ": " << fault.reason << " ("
                           << image.stem << ")\n";
                 return 1;

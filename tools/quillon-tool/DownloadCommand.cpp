@@ -2,7 +2,6 @@
 // CODE] [--low-speed]`: sends a loader and a code image (or a loader and a DSP program) into a
 // connected radio as the update does, at 115200 bit/s unless told otherwise.
 
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -13,8 +12,11 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "app/core/ImageFileCheck.h"
+#include "app/core/PrivateFolder.h"
 #include "download/CodeDownload.h"
 #include "download/DspDownload.h"
 #include "link/Comm.h"
@@ -40,44 +42,31 @@ struct DownloadOptions {
     bool lowSpeed = false;
 };
 
-// A folder only this user can enter, for the DSP page files when the program's own folder
-// cannot take them; removed with what is left in it.
-class PrivateFolder {
-public:
-    PrivateFolder() {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern =
-            std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/quillon-pages-XXXXXX";
-        if (::mkdtemp(pattern.data()) != nullptr) {  // mode 0700
-            path_ = pattern;
+// Checks every file that is to go whole before the port is opened, so a wrong or cut file sends
+// nothing: "file:line: reason" on the error stream. False on the first that fails.
+bool FilesSound(const DownloadOptions& options) {
+    const bool dsp = !options.dsp.empty();
+    std::vector<std::pair<std::string, SRecordReader::Mode>> images;
+    if (!options.loader.empty()) {
+        images.emplace_back(options.loader,
+                            dsp ? SRecordReader::Mode::kFixedS3 : SRecordReader::Mode::kNormal);
+    }
+    if (!dsp) {
+        images.emplace_back(options.code, SRecordReader::Mode::kNormal);
+    }
+    for (const auto& [path, mode] : images) {
+        SRecordFault fault;
+        if (!ImageFileCheck::SRecordFile(path, mode, fault)) {
+            std::cerr << "download: " << DescribeFault(path, fault) << "\n";
+            return false;
         }
     }
-    PrivateFolder(const PrivateFolder&) = delete;
-    PrivateFolder& operator=(const PrivateFolder&) = delete;
-    ~PrivateFolder() {
-        if (!path_.empty()) {
-            std::error_code ignored;
-            std::filesystem::remove_all(path_, ignored);
-        }
+    std::string error;
+    if (dsp && !ImageFileCheck::CoffFile(options.dsp, error)) {
+        std::cerr << "download: " << options.dsp << ": " << error << "\n";
+        return false;
     }
-    const std::filesystem::path& Path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-// The folders for the DSP page files: the program's own, then the private one.
-std::vector<std::filesystem::path> PageFolders(const PrivateFolder& fallback) {
-    std::vector<std::filesystem::path> folders;
-    std::error_code error;
-    const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error) {
-        folders.push_back(program.parent_path());
-    }
-    if (!fallback.Path().empty()) {
-        folders.push_back(fallback.Path());
-    }
-    return folders;
+    return true;
 }
 
 // A progress bar on a terminal, one line per step and status otherwise.
@@ -168,6 +157,9 @@ int RunDownload(const DownloadOptions& options) {
         std::cerr << "--dsp needs --loader.\n";
         return kExitUsage;
     }
+    if (!FilesSound(options)) {
+        return kExitUsage;
+    }
 
     RadioConnection connection;
     if (const int failed =
@@ -182,8 +174,12 @@ int RunDownload(const DownloadOptions& options) {
     const auto radioType = static_cast<uint8_t>(options.radioType);
     int result = kDownloadOk;
     if (!options.dsp.empty()) {
-        const PrivateFolder fallback;
-        result = DownloadDsp(context, loader, image, PageFolders(fallback));
+        const PrivateFolder pages("quillon-pages");
+        std::vector<std::filesystem::path> folders;
+        if (!pages.Path().empty()) {
+            folders.push_back(pages.Path());
+        }
+        result = DownloadDsp(context, loader, image, folders);
     } else if (!options.loader.empty()) {
         result = DownloadCode(context, loader, image, radioType, false, true, false);
     } else {
@@ -224,7 +220,7 @@ void AddDownloadCommand(CLI::App& app, int& exitCode) {
     command->add_flag("--low-speed", options->lowSpeed, "stay at 19200 bit/s");
     command->footer(
         "Exit codes: 0 the download succeeded; 1 it failed (the reason is printed); "
-        "2 usage error.");
+        "2 usage error, or a file that is not a whole image (nothing is sent).");
     command->callback([options, &exitCode] {
         if (options->code.empty() && options->dsp.empty()) {
             std::cerr << "download: --code or --dsp is required.\n";

@@ -4,9 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -38,8 +43,25 @@ private:
     std::vector<ResourceEntry> entries_;
 };
 
-std::string Piece(const std::string& name) {
-    return "S3" + name + "\n";
+// Piece j of `count` of an image tagged `tag`: one sound S3 record carrying the tag and j, the
+// last piece closed by the end record, so the joined pieces make a sound image. A DSP build's
+// code ("C" tag with `coff`) is a COFF file with no sections, cut after its header.
+std::string Piece(const std::string& tag, uint32_t j, uint32_t count, bool coff = false) {
+    if (coff) {
+        return j == 1 ? std::string(22, '\0') : tag + std::to_string(j);
+    }
+    const std::string data = tag + std::to_string(j);
+    unsigned sum = static_cast<unsigned>(data.size() + 5) + j;
+    char text[16];
+    std::snprintf(text, sizeof text, "S3%02X%08X", static_cast<unsigned>(data.size() + 5), j);
+    std::string line = text;
+    for (unsigned char c : data) {
+        std::snprintf(text, sizeof text, "%02X", c);
+        line += text;
+        sum += c;
+    }
+    std::snprintf(text, sizeof text, "%02X\n", ~sum & 0xFF);
+    return line + text + (j == count ? "S9030000FC\n" : "");
 }
 
 std::string Slurp(const std::string& path) {
@@ -63,21 +85,22 @@ std::vector<std::string> FilesIn(const std::string& dir) {
 }
 
 // Resources of a build: stored upper case as the build stores them; `counts` per set.
-Resources BuildResources(uint32_t loaders, uint32_t codes, const std::string& suffix = "") {
+Resources BuildResources(uint32_t loaders, uint32_t codes, const std::string& suffix = "",
+                         bool coff = false) {
     Resources r;
     for (uint32_t j = 1; j <= loaders; ++j) {
-        r.Add("LOADER" + suffix + "_" + std::to_string(j), Piece("L" + suffix + std::to_string(j)));
+        r.Add("LOADER" + suffix + "_" + std::to_string(j), Piece("L" + suffix, j, loaders));
     }
     for (uint32_t j = 1; j <= codes; ++j) {
-        r.Add("CODE" + suffix + "_" + std::to_string(j), Piece("C" + suffix + std::to_string(j)));
+        r.Add("CODE" + suffix + "_" + std::to_string(j), Piece("C" + suffix, j, codes, coff));
     }
     return r;
 }
 
-std::string Joined(const std::string& tag, uint32_t count) {
+std::string Joined(const std::string& tag, uint32_t count, bool coff = false) {
     std::string text;
     for (uint32_t j = 1; j <= count; ++j) {
-        text += Piece(tag + std::to_string(j));
+        text += Piece(tag, j, count, coff);
     }
     return text;
 }
@@ -111,7 +134,8 @@ TEST_P(ExtractTest, WritesJoinsAndCleansUp) {
     for (const auto& f : c.leftAtRoot) {
         Touch(root.Path() + "/" + f);
     }
-    Resources resources = BuildResources(c.loaders, c.codes, c.suffix);
+    const bool coff = c.upgradeType == ResourceAttributes::kUpgradeDsp;
+    Resources resources = BuildResources(c.loaders, c.codes, c.suffix, coff);
     const ResourceTable table = resources.Table();
     ResourceAttributes a;
     a.UpgradeType = c.upgradeType;
@@ -139,7 +163,7 @@ TEST_P(ExtractTest, WritesJoinsAndCleansUp) {
         EXPECT_EQ(loaderFile, c.loaderFile);
         EXPECT_EQ(codeFile, c.codeFile);
         EXPECT_EQ(Slurp(folder.Path() + "/" + loaderFile), Joined("L" + suffix, c.loaders));
-        EXPECT_EQ(Slurp(folder.Path() + "/" + codeFile), Joined("C" + suffix, c.codes));
+        EXPECT_EQ(Slurp(folder.Path() + "/" + codeFile), Joined("C" + suffix, c.codes, coff));
     }
     EXPECT_EQ(FilesIn(folder.Path()), c.filesAfter);
     for (const auto& f : c.leftInFolder) {
@@ -156,12 +180,14 @@ INSTANTIATE_TEST_SUITE_P(
         ExtractCase{"application",              1, 13, "",         false, false, 3, {},                                    {},              true,  nullptr,                     "Loader.hex",  "Code.hex",  {"Code.hex", "Loader.hex"}},
         ExtractCase{"boot",                     1, 1,  "_Boot",    true,  false, 3, {},                                    {},              true,  nullptr,                     "Loader.hex",  "Code.hex",  {"Code.hex", "Loader.hex"}},
         ExtractCase{"second boot set wins",     2, 3,  "_BootTwo", true,  true,  3, {},                                    {},              true,  nullptr,                     "Loader.hex",  "Code.hex",  {"Code.hex", "Loader.hex"}},
-        ExtractCase{"empty set",                0, 0,  "_BootTwo", false, true,  3, {},                                    {},              true,  nullptr,                     "Loader.hex",  "Code.hex",  {"Code.hex", "Loader.hex"}},
         ExtractCase{"dsp",                      1, 2,  "",         false, false, 2, {},                                    {},              true,  nullptr,                     "Loader.hex",  "Code.OUT",  {"Code.OUT", "Loader.hex"}},
         ExtractCase{"joined names taken",       1, 2,  "",         false, false, 3, {"Loader.hex", "Code.hex", "Code1.hex"}, {"Loader1.hex"}, true,  nullptr,                     "Loader2.hex", "Code2.hex", {"Code.hex", "Code1.hex", "Code2.hex", "Loader.hex", "Loader2.hex"}},
+        // Failures remove every file the extraction made and leave the others alone.
+        ExtractCase{"empty set is no image",    0, 0,  "_BootTwo", false, true,  3, {},                                    {},              false, EmbeddedFiles::kLoaderError, "",            "",          {}},
+        ExtractCase{"empty code image",         1, 0,  "",         false, false, 3, {},                                    {},              false, EmbeddedFiles::kCodeError,   "",            "",          {}},
         ExtractCase{"left-over loader piece",   1, 13, "",         false, false, 3, {"Loader.1"},                          {},              false, EmbeddedFiles::kLoaderError, "",            "",          {"Loader.1"}},
-        ExtractCase{"loader piece at the root", 2, 1,  "",         false, false, 3, {},                                    {"Loader.2"},    false, EmbeddedFiles::kLoaderError, "",            "",          {"Loader.1"}},
-        ExtractCase{"left-over code piece",     1, 3,  "",         false, false, 3, {"Code.2"},                            {},              false, EmbeddedFiles::kCodeError,   "",            "",          {"Code.1", "Code.2", "Code.3", "Loader.1", "Loader.hex"}}),
+        ExtractCase{"loader piece at the root", 2, 1,  "",         false, false, 3, {},                                    {"Loader.2"},    false, EmbeddedFiles::kLoaderError, "",            "",          {}},
+        ExtractCase{"left-over code piece",     1, 3,  "",         false, false, 3, {"Code.2"},                            {},              false, EmbeddedFiles::kCodeError,   "",            "",          {"Code.2"}}),
     [](const auto& info) {
         std::string name = info.param.what;
         for (char& ch : name) {
@@ -173,54 +199,132 @@ INSTANTIATE_TEST_SUITE_P(
     });
 // clang-format on
 
-TEST(EmbeddedFilesTest, MissingPieceResourceFailsWithTheLoaderText) {
-    TempDir folder;
-    TempDir root;
-    Resources resources = BuildResources(1, 1);
-    const ResourceTable table = resources.Table();
-    ResourceAttributes a;
-    a.LoaderCount = 2;  // the record promises a piece the program does not carry
-    a.CodeCount = 1;
-    RecordingView view;
-    EmbeddedFiles files(table, folder.Path(), root.Path());
-    std::string loader;
-    std::string code;
-    EXPECT_FALSE(files.ExtractEmbeddedFiles(view, a, false, false, loader, code));
-    ASSERT_EQ(view.boxes.size(), 1u);
-    EXPECT_EQ(view.boxes[0].text, EmbeddedFiles::kLoaderError);
-}
+// Writes beyond `bytes` fail with EFBIG while it lives, as on a disk that is nearly full.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit limit = old_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
 
-TEST(EmbeddedFilesTest, UnwritableFolderGivesTheBoxNotACrash) {
-    TempDir base;
-    const std::string notADir = base.Path() + "/plain-file";
-    Touch(notADir);
-    for (const std::string& folder : {notADir + "/sub", base.Path() + "/missing"}) {
-        Resources resources = BuildResources(1, 1);
-        const ResourceTable table = resources.Table();
-        ResourceAttributes a;
-        a.LoaderCount = 1;
-        a.CodeCount = 1;
-        RecordingView view;
-        EmbeddedFiles files(table, folder, base.Path() + "/root");
-        std::string loader;
-        std::string code;
-        EXPECT_FALSE(files.ExtractEmbeddedFiles(view, a, false, false, loader, code));
-        ASSERT_EQ(view.boxes.size(), 1u);
-        EXPECT_EQ(view.boxes[0].text, EmbeddedFiles::kLoaderError);
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+// A joined file holds exactly the bytes of its pieces or is not there at all.
+TEST(EmbeddedFilesTest, AJoinThatCannotBeWholeLeavesNothing) {
+    const struct {
+        const char* what;
+        bool missingPiece;
+        bool directoryPiece;
+        rlim_t sizeLimit;  // 0: none
+    } cases[] = {
+        {"missing piece", true, false, 0},
+        {"piece that is a folder", false, true, 0},
+        {"disk full while joining", false, false, 100},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir folder;
+        TempDir root;
+        for (int j = 1; j <= 3; ++j) {
+            const std::string piece = folder.Path() + "/Code." + std::to_string(j);
+            if (j == 2 && c.directoryPiece) {
+                std::filesystem::create_directory(piece);
+            } else if (j != 2 || !c.missingPiece) {
+                Touch(piece, std::string(60, static_cast<char>('0' + j)));
+            }
+        }
+        Resources none;
+        const ResourceTable table = none.Table();
+        EmbeddedFiles files(table, folder.Path(), root.Path());
+        std::string joined;
+        {
+            std::unique_ptr<FileSizeLimit> limit;
+            if (c.sizeLimit != 0) {
+                limit = std::make_unique<FileSizeLimit>(c.sizeLimit);
+            }
+            joined = files.JoinPieces("Code", 3, "hex");
+        }
+        EXPECT_EQ(joined, "");
+        EXPECT_FALSE(std::filesystem::exists(folder.Path() + "/Code.hex"));
     }
 }
 
-TEST(EmbeddedFilesTest, JoinSkipsMissingAndNonPlainPieces) {
-    TempDir folder;
-    TempDir root;
-    Touch(folder.Path() + "/Code.1", "one\n");
-    std::filesystem::create_directory(folder.Path() + "/Code.2");
-    Touch(folder.Path() + "/Code.4", "four\n");
-    Resources none;
-    const ResourceTable table = none.Table();
-    EmbeddedFiles files(table, folder.Path(), root.Path());
-    EXPECT_EQ(files.JoinPieces("Code", 4, "hex"), "Code.hex");
-    EXPECT_EQ(Slurp(folder.Path() + "/Code.hex"), "one\nfour\n");
+// Every failure shows the box of the image it happened in and leaves nothing of the run: no
+// piece, no joined file that a download could take for a whole image.
+TEST(EmbeddedFilesTest, FailuresShowTheirBoxAndLeaveNothingOfTheRun) {
+    const std::string cut = Piece("C", 2, 2);
+    const std::string loader = Piece("L", 1, 1);
+    const std::string endsInS7 = loader.substr(0, loader.find("S9")) + "S70500000000FA\n";
+    enum class Folder { kOk, kMissing, kUnderAFile };
+    const struct {
+        const char* what;
+        const char* resource;  // replaced or added; nullptr: none
+        std::string text;
+        uint32_t loaders = 1;
+        uint8_t upgradeType = 3;
+        Folder folder = Folder::kOk;
+        bool diskFull = false;  // the pieces fit, the joined code does not
+        const char* box = EmbeddedFiles::kCodeError;
+    } cases[] = {
+        {"record promises a piece not carried", nullptr, "", 2, 3, Folder::kOk, false,
+         EmbeddedFiles::kLoaderError},
+        {"folder missing", nullptr, "", 1, 3, Folder::kMissing, false, EmbeddedFiles::kLoaderError},
+        {"folder under a plain file", nullptr, "", 1, 3, Folder::kUnderAFile, false,
+         EmbeddedFiles::kLoaderError},
+        {"disk full while joining the code", nullptr, "", 1, 3, Folder::kOk, true},
+        {"loader is a text file", "LOADER_1", "meeting notes\n", 1, 3, Folder::kOk, false,
+         EmbeddedFiles::kLoaderError},
+        {"code cut before its end record", "CODE_2", cut.substr(0, cut.find("S9"))},
+        {"code cut inside a record", "CODE_2", cut.substr(0, 20)},
+        {"DSP loader ending in S7", "LOADER_1", endsInS7, 1, 2, Folder::kOk, false,
+         EmbeddedFiles::kLoaderError},
+        {"DSP code shorter than its header", "CODE_1", std::string(10, '\0'), 1, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir base;
+        TempDir root;
+        Touch(base.Path() + "/plain-file");
+        const std::string folder = c.folder == Folder::kMissing ? base.Path() + "/missing"
+                                   : c.folder == Folder::kUnderAFile
+                                       ? base.Path() + "/plain-file/sub"
+                                       : base.Path() + "/work";
+        std::filesystem::create_directory(base.Path() + "/work");
+        Resources resources = BuildResources(1, 2, "", c.upgradeType == 2);
+        if (c.resource != nullptr) {
+            resources.Add(c.resource, c.text);
+        }
+        const ResourceTable table = resources.Table();
+        ResourceAttributes a;
+        a.LoaderCount = c.loaders;
+        a.CodeCount = 2;
+        a.UpgradeType = c.upgradeType;
+        RecordingView view;
+        EmbeddedFiles files(table, folder, root.Path());
+        std::string loaderFile;
+        std::string codeFile;
+        {
+            std::unique_ptr<FileSizeLimit> limit;
+            if (c.diskFull) {
+                limit = std::make_unique<FileSizeLimit>(Joined("C", 2).size() - 1);
+            }
+            EXPECT_FALSE(files.ExtractEmbeddedFiles(view, a, false, false, loaderFile, codeFile));
+        }
+        ASSERT_EQ(view.boxes.size(), 1u);
+        EXPECT_EQ(view.boxes[0].text, c.box);
+        EXPECT_EQ(view.boxes[0].caption, "Embedded Files");
+        EXPECT_TRUE(FilesIn(base.Path() + "/work").empty());
+    }
 }
 
 TEST(EmbeddedFilesTest, ReadResourceAttributesFillsTheLabelsOrLeavesThemAlone) {

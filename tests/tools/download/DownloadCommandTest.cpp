@@ -130,7 +130,7 @@ TEST(DownloadCommand, SendsADspProgramPageByPage) {
                static_cast<std::streamsize>(coff.size()));
     std::ofstream(dir.Path() + "/loader.srec")
         << "S00600004844521B\nS3150000000000112233445566778899"
-           "AABBCCDDEEFF00\nS9030000FC\n";
+           "AABBCCDDEEFFF2\nS9030000FC\n";
     const std::string stored = dir.Path() + "/pages.bin";
     SimProcess radio({"--dsp-out", stored, "--exit-after", "30"});
     const std::string path = radio.FirstLine();
@@ -148,6 +148,54 @@ TEST(DownloadCommand, SendsADspProgramPageByPage) {
     // The page files are gone from the program's folder.
     EXPECT_FALSE(std::ifstream(QUILLON_BINARY_DIR "/tools/Page2").good());
     radio.Stop(SIGTERM);
+}
+
+// A file that is not a whole image is refused before the port is opened: exit 2 with the file,
+// line and reason, and the radio receives nothing.
+TEST(DownloadCommand, RefusesFilesThatAreNotWholeImagesAndSendsNothing) {
+    TempDir dir;
+    const std::string data = "S1130000285F245F2212226A000424290008237C2A\n";
+    const std::string loader =
+        "S00600004844521B\nS3150000000000112233445566778899"
+        "AABBCCDDEEFFF2\nS9030000FC\n";
+    const struct {
+        const char* name;
+        const char* file;
+        std::string text;
+        std::string args;   // with {} for the file's path
+        std::string error;  // after "download: " and the path
+    } cases[] = {
+        {"notes as code", "notes.txt", "Meeting at nine.\nBring radios.\n", "--code {}",
+         ":1: not an S-record"},
+        {"code cut before its end record", "cut.srec", data + data, "--code {}",
+         ":2: no end record (S7, S8 or S9) closes the file"},
+        {"code cut inside a record", "cut.srec", data + data.substr(0, 18), "--code {}",
+         ":2: byte count 19 does not match the 7 bytes that follow it"},
+        {"DSP loader ending in S7", "loader.srec",
+         loader.substr(0, loader.find("S9")) + "S70500000000FA\n", "--loader {} --dsp {dsp}",
+         ":3: end record S7 where this loader must end with S9"},
+    };
+    std::ofstream(dir.Path() + "/dsp.out", std::ios::binary) << std::string(22, '\0');
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.Path() + "/" + c.file;
+        std::ofstream(path, std::ios::binary) << c.text;
+        std::string args = c.args;
+        args.replace(args.find("{}"), 2, path);
+        if (const size_t at = args.find("{dsp}"); at != std::string::npos) {
+            args.replace(at, 5, dir.Path() + "/dsp.out");
+        }
+        const std::string log = dir.Path() + "/frames.log";
+        SimProcess radio({"--log", log, "--exit-after", "30"});
+        const std::string port = radio.FirstLine();
+        ASSERT_FALSE(port.empty()) << radio.ErrorText();
+        const Outcome outcome = RunTool(dir, "--port " + port + " " + args);
+        EXPECT_EQ(outcome.exitCode, 2);
+        EXPECT_EQ(outcome.err, "download: " + path + c.error + "\n");
+        EXPECT_EQ(outcome.out, "");
+        radio.Stop(SIGTERM);
+        EXPECT_EQ(ReadFile(log).find("RX"), std::string::npos) << ReadFile(log);
+    }
 }
 
 }  // namespace

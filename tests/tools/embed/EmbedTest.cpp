@@ -5,45 +5,12 @@
 
 #include "app/core/ResourceAttributes.h"
 #include "app/core/ResourceTable.h"
+#include "download/SRecordCheck.h"
 #include "tools/embed/ImageSplitter.h"
-#include "tools/embed/SRecordCheck.h"
 #include "tools/embed/SyntheticImage.h"
 
 namespace quillon::embed {
 namespace {
-
-TEST(SRecordCheckTest, FindsTheFirstWrongLine) {
-    struct Case {
-        const char* what;
-        std::string text;
-        bool ok;
-        size_t line;
-    };
-    const std::string s0 = "S00600004844521B\n";
-    const std::string s1 = "S1130000285F245F2212226A000424290008237C2A\n";
-    const std::string s9 = "S9030000FC\n";
-    const Case cases[] = {
-        {"sound", s0 + s1 + s9, true, 0},
-        {"lower case and CRLF", "S1130000285f245f2212226a000424290008237c2a\r\n" + s9, true, 0},
-        {"blank lines after the end", s1 + s9 + "\n\n", true, 0},
-        {"checksum", s0 + "S1130000285F245F2212226A000424290008237C2B\n" + s9, false, 2},
-        {"byte count", s0 + "S1140000285F245F2212226A000424290008237C2A\n" + s9, false, 2},
-        {"not hexadecimal", s0 + "S1130000285F245F2212226A00042429000G237C2A\n" + s9, false, 2},
-        {"unknown type", "S4030000FC\n" + s9, false, 1},
-        {"not a record", s1 + "hello\n" + s9, false, 2},
-        {"no end record", s0 + s1, false, 2},
-        {"record after the end", s1 + s9 + s1, false, 3},
-        {"empty file", "", false, 0},
-    };
-    for (const Case& c : cases) {
-        SRecordFault fault;
-        EXPECT_EQ(CheckSRecordImage(c.text, fault), c.ok) << c.what;
-        if (!c.ok) {
-            EXPECT_EQ(fault.line, c.line) << c.what << ": " << fault.reason;
-            EXPECT_FALSE(fault.reason.empty());
-        }
-    }
-}
 
 TEST(ImageSplitterTest, CutsAtLineEndsWithinTheLimit) {
     const std::string image = MakeSyntheticImage(SyntheticKind::Code, 100000, 3);
