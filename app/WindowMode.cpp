@@ -41,10 +41,8 @@ WindowMode::WindowMode(TCodeUpdaterMainDispForm& window, WindowModeEnvironment e
     connection_ =
         std::make_unique<RadioConnection>(*link_, window_, ports_, env_.port, env_.processors);
     files_ = std::make_unique<EmbeddedFiles>(env_.resources);
-    steps_ = std::make_unique<AppUpdateSteps>(
-        *link_, env_.pump, window_, *connection_, *files_, attributes_, radioType_,
-        std::vector<std::filesystem::path>{env_.programPath.parent_path(),
-                                           std::filesystem::temp_directory_path()});
+    steps_ = std::make_unique<AppUpdateSteps>(*link_, env_.pump, window_, *connection_, *files_,
+                                              attributes_, radioType_);
     const UpdateBuild build = BuildOf(attributes_, radioType_);
     controller_ = std::make_unique<UpdateController>(*link_, env_.pump, window_, *steps_, build,
                                                      TransferCodeplugExchange::Factory(nullptr),

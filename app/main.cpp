@@ -106,9 +106,7 @@ int RunConsoleMode(const std::vector<std::string>& args, const std::filesystem::
     ComPortList ports(presence, deviceNames);
     RadioConnection connection(link, view, ports, port, ProcessorCount);
     EmbeddedFiles files(resources);
-    const std::filesystem::path folder = program.parent_path();
-    AppUpdateSteps steps(link, pump, view, connection, files, attributes, radioType,
-                         {folder, std::filesystem::temp_directory_path()});
+    AppUpdateSteps steps(link, pump, view, connection, files, attributes, radioType);
     UpdateBuild build{attributes.RadioModel, attributes.Series, attributes.UpgradeType,
                       attributes.Processor416 != 0, radioType};
     UpdateController controller(link, pump, view, steps, build,

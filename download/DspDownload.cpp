@@ -117,11 +117,23 @@ int DownloadDsp(const DownloadContext& context, std::istream& loader, std::istre
     CancelWatch watch(context);
     context.link.SetTimeout(timing::kDownloadReplyTimeoutMs);
 
-    // A file that cannot be used is found before anything goes to the radio.
+    // Everything that can fail without the radio fails before anything goes to it: the loader
+    // is checked whole and the page files are built, so the radio is never left in its loader
+    // for want of them.
     std::vector<CoffSection> sections;
     std::string error;
     if (!ReadCoffSections(dsp, sections, error)) {
         return Fail(context, kDownloadFileError, error);
+    }
+    if (!ImagesSound(context, {{"Loader", {loader, SRecordReader::Mode::kFixedS3}}})) {
+        return kDownloadFileError;
+    }
+    PageFiles pages;
+    if (!pages.Create(pageFolders)) {
+        return Fail(context, kDownloadFileError, "The DSP page files cannot be created.");
+    }
+    if (!CopySections(dsp, sections, pages)) {
+        return Fail(context, kDownloadFileError, "The DSP page files cannot be written.");
     }
 
     const ImageOptions loaderOptions{SRecordReader::Mode::kFixedS3, false};
@@ -132,11 +144,6 @@ int DownloadDsp(const DownloadContext& context, std::istream& loader, std::istre
     }
     context.pump.SleepMs(timing::kDspStartPauseMs);
 
-    PageFiles pages;
-    if (!pages.Create(pageFolders)) {
-        return Fail(context, kDownloadFileError, "The DSP page files cannot be created.");
-    }
-
     context.report.Status("Preparing to download ...");
     int status = Exchange(context, kDspStart, kAck);
     if (status != kReplyReceived) {
@@ -145,9 +152,6 @@ int DownloadDsp(const DownloadContext& context, std::istream& loader, std::istre
 
     BlockSender sender(context, BlockSender::Style::kDsp);
     sender.Start(0, {}, false);
-    if (!CopySections(dsp, sections, pages)) {
-        return Fail(context, kDownloadFileError, "The DSP page files cannot be written.");
-    }
 
     const int usedPages = pages.UsedCount();
     int number = 0;

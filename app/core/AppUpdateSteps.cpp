@@ -1,5 +1,6 @@
 #include "app/core/AppUpdateSteps.h"
 
+#include "app/core/PrivateFolder.h"
 #include "app/core/TargetRadioCheck.h"
 #include "download/CodeDownload.h"
 #include "download/DspDownload.h"
@@ -9,7 +10,7 @@ namespace quillon {
 AppUpdateSteps::AppUpdateSteps(CommSession& link, EventPump& pump, UpdaterView& view,
                                RadioConnection& connection, EmbeddedFiles& files,
                                const ResourceAttributes& attributes, uint8_t radioType,
-                               std::vector<std::filesystem::path> dspPageFolders)
+                               std::vector<std::filesystem::path> pageFolderParents)
     : link_(link),
       pump_(pump),
       view_(view),
@@ -17,7 +18,8 @@ AppUpdateSteps::AppUpdateSteps(CommSession& link, EventPump& pump, UpdaterView& 
       files_(files),
       attributes_(attributes),
       radioType_(radioType),
-      dspPageFolders_(std::move(dspPageFolders)) {}
+      pageFolderParents_(pageFolderParents.empty() ? PrivateFolder::DefaultParents()
+                                                   : std::move(pageFolderParents)) {}
 
 bool AppUpdateSteps::ConnectToRadio(bool lowSpeed) {
     return connection_.ConnectToRadio(lowSpeed, {attributes_.RadioModel, radioType_}, consolePort_);
@@ -55,7 +57,12 @@ int AppUpdateSteps::DownloadCode(std::istream& loader, std::istream& code, Progr
 int AppUpdateSteps::DownloadDsp(std::istream& loader, std::istream& code, ProgressReport& report,
                                 const CancelFlag* cancel) {
     DownloadContext context{link_, pump_, report, cancel};
-    return quillon::DownloadDsp(context, loader, code, dspPageFolders_);
+    const PrivateFolder pages("quillon-pages", pageFolderParents_);
+    std::vector<std::filesystem::path> folders;
+    if (!pages.Path().empty()) {
+        folders.push_back(pages.Path());
+    }
+    return quillon::DownloadDsp(context, loader, code, folders);
 }
 
 }  // namespace quillon

@@ -20,7 +20,7 @@ public:
     AppUpdateSteps(CommSession& link, EventPump& pump, UpdaterView& view,
                    RadioConnection& connection, EmbeddedFiles& files,
                    const ResourceAttributes& attributes, uint8_t radioType,
-                   std::vector<std::filesystem::path> dspPageFolders);
+                   std::vector<std::filesystem::path> pageFolderParents = {});
 
     // Command-line mode: the port given on the command line.
     void SetConsolePort(int number) { consolePort_ = number; }
@@ -35,6 +35,9 @@ public:
     bool CheckTargetRadio() override;
     int DownloadCode(std::istream& loader, std::istream& code, ProgressReport& report, bool boot,
                      bool consoleProgress, const CancelFlag* cancel) override;
+    // The DSP page files are built in a private folder made for this download (under the first
+    // of the page-folder parents that takes it: by default the temporary folder, then the
+    // working folder) and removed with it on every path.
     int DownloadDsp(std::istream& loader, std::istream& code, ProgressReport& report,
                     const CancelFlag* cancel) override;
 
@@ -46,7 +49,7 @@ private:
     EmbeddedFiles& files_;
     const ResourceAttributes& attributes_;
     uint8_t radioType_;
-    std::vector<std::filesystem::path> dspPageFolders_;
+    std::vector<std::filesystem::path> pageFolderParents_;
     int consolePort_ = 0;
 };
 

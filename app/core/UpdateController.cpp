@@ -16,6 +16,7 @@ constexpr char kIdle[] = "Idle";
 constexpr char kExtracting[] = "Extracting embedded files...";
 constexpr char kCheckingTarget[] = "Checking target radio...";
 constexpr int kProcessorMismatch = 9;
+constexpr uint8_t kUpgradeTypeDsp = 2;
 
 }  // namespace
 
@@ -178,7 +179,7 @@ int UpdateController::RunDownload(bool boot, bool dsp, bool consoleProgress) {
 
 void UpdateController::RunManualUpdate(bool boot, bool bootSelected) {
     bool extracted = false;
-    const bool dsp = build_.upgradeType == 2;
+    const bool dsp = build_.upgradeType == kUpgradeTypeDsp;
     int result = 1;
     EnterRunningState();
     view_.SetStatus(kExtracting);
@@ -249,7 +250,37 @@ bool UpdateController::PrepareImages(bool boot, const char* failText) {
     return true;
 }
 
+void UpdateController::RunDspUpdate() {
+    EnterRunningState();
+    SayStep(kExtracting);
+    do {
+        if (!steps_.ConnectToRadio(false)) {
+            SetReturnCode(1);
+            view_.Console("Error.");
+            break;
+        }
+        m_UseBootTwo = false;
+        if (!PrepareImages(false, "\nError.")) {
+            break;
+        }
+        const int result = RunDownload(false, true, false);
+        DeleteJoinedFiles();
+        if (m_Running && result == 1) {
+            SetReturnCode(0);
+            view_.Say("Done.");
+        } else {
+            SetReturnCode(1);
+            view_.Console("\nCOM error.");
+        }
+    } while (false);
+    LeaveRunningState(false);
+}
+
 void UpdateController::RunAutoBootUpdate() {
+    if (build_.upgradeType == kUpgradeTypeDsp) {
+        RunDspUpdate();
+        return;
+    }
     const bool console = view_.ConsoleMode();
     EnterRunningState();
     SayStep(kExtracting);

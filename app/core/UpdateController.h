@@ -48,7 +48,14 @@ public:
     bool CanClose();
 
     void RunManualUpdate(bool boot, bool bootSelected);
+    // The unattended sequence of the command-line mode (and of the window for builds that
+    // upgrade an old boot code themselves). A DSP build carries no application or boot code, so
+    // there it is RunDspUpdate.
     void RunAutoBootUpdate();
+    // The DSP download as the window runs it for a DSP build (the loader, then the pages; no
+    // codeplug step), with the console texts of the automatic sequence: return code 0 only when
+    // the download succeeded, 1 otherwise.
+    void RunDspUpdate();
     int ResetRadio() { return restore_.ResetRadio(); }
 
     void EnterRunningState();

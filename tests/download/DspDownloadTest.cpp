@@ -55,16 +55,17 @@ ByteVector PageImage(uint32_t address, uint32_t words, uint32_t seed) {
 }
 
 const std::string kLoader =
-    "S00600004844521B\nS3150000000000112233445566778899AABBCCDDEEFF00\n"
-    "S70500000000FA\n";
+    "S00600004844521B\nS3150000000000112233445566778899AABBCCDDEEFFF2\n"
+    "S9030000FC\n";
 
 struct DspRun {
     explicit DspRun(sim::RadioConfig config = {}) : link(std::move(config)), report(link.pump) {
         std::string error;
         connected = link.Connect(error);
     }
-    int Run(const ByteVector& coff, const std::vector<std::filesystem::path>& folders) {
-        std::istringstream loader(kLoader);
+    int Run(const ByteVector& coff, const std::vector<std::filesystem::path>& folders,
+            const std::string& loaderText = kLoader) {
+        std::istringstream loader(loaderText);
         std::istringstream dsp(std::string(coff.begin(), coff.end()));
         return DownloadDsp(DownloadContext{link.session, link.pump, report, nullptr}, loader, dsp,
                            folders);
@@ -130,22 +131,36 @@ TEST(DspDownload, SendsUsedPagesInOrder) {
 TEST(DspDownload, UnsoundFilesEndWithATextAndNothingSent) {
     ByteVector truncatedData = MakeCoff({{0, 100, 0}}, false);
     truncatedData.resize(truncatedData.size() - 1);
-    const std::vector<std::pair<const char*, ByteVector>> cases = {
-        {"shorter than a header", ByteVector(10, 0)},
-        {"section table past the end", MakeCoff({{0, 4, 0}}, false, 5)},
-        {"data offset past the end", MakeCoff({{0, 4, 0, 0x7FFFFFF0}}, false)},
-        {"data cut short", truncatedData},
-        {"load address far outside a page", MakeCoff({{0x7FFFFFFF, 4, 2}}, false)},
+    const ByteVector sound = MakeCoff({{0, 100, 0}}, false);
+    const std::string loaderS7 = kLoader.substr(0, kLoader.find("S9")) + "S70500000000FA\n";
+    const struct {
+        const char* name;
+        ByteVector coff;
+        std::string loader;
+        const char* text;  // part of the last status
+    } cases[] = {
+        {"shorter than a header", ByteVector(10, 0), kLoader, "DSP file"},
+        {"section table past the end", MakeCoff({{0, 4, 0}}, false, 5), kLoader, "DSP file"},
+        {"data offset past the end", MakeCoff({{0, 4, 0, 0x7FFFFFF0}}, false), kLoader, "DSP file"},
+        {"data cut short", truncatedData, kLoader, "DSP file"},
+        {"load address far outside a page", MakeCoff({{0x7FFFFFFF, 4, 2}}, false), kLoader,
+         "DSP file"},
+        // Read the fixed S3 way, a loader ends only at S9: with S7 it would run to the file's end.
+        {"loader ending in S7", sound, loaderS7, "Loader image not sent: line 3: end record S7"},
+        {"loader cut before its end", sound, kLoader.substr(0, kLoader.find("S9")),
+         "Loader image not sent: line 2: no end record"},
+        {"loader is text", sound, "notes\n", "Loader image not sent: line 1: not an S-record"},
     };
-    for (const auto& [name, coff] : cases) {
-        SCOPED_TRACE(name);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         TempDir dir;
         DspRun run;
         ASSERT_TRUE(run.connected);
-        EXPECT_EQ(run.Run(coff, {dir.path}), kDownloadFileError);
+        EXPECT_EQ(run.Run(c.coff, {dir.path}, c.loader), kDownloadFileError);
         ASSERT_FALSE(run.report.statuses.empty());
-        EXPECT_NE(run.report.statuses.back().find("DSP file"), std::string::npos)
+        EXPECT_NE(run.report.statuses.back().find(c.text), std::string::npos)
             << run.report.statuses.back();
+        EXPECT_EQ(run.Radio().LoaderBytes(), 0);
         EXPECT_EQ(run.Radio().BlocksReceived(), 0);
         EXPECT_TRUE(FolderEmpty(dir.path));
     }
@@ -171,12 +186,14 @@ TEST(DspDownload, PageFilesNeverTakeOverAndAreRemovedOnFailure) {
               1);
     EXPECT_TRUE(FolderEmpty(second.path));
 
-    // No folder takes them: a clear text, no result 1.
+    // No folder takes them: a clear text, no result 1, and the radio was never sent its loader.
     DspRun nowhere;
     ASSERT_TRUE(nowhere.connected);
     EXPECT_EQ(nowhere.Run(MakeCoff({{0, 4, 0}}, false), {first.path / "missing"}),
               kDownloadFileError);
     EXPECT_EQ(nowhere.report.statuses.back(), "The DSP page files cannot be created.");
+    EXPECT_EQ(nowhere.Radio().LoaderBytes(), 0);
+    EXPECT_EQ(nowhere.Radio().BlocksReceived(), 0);
 }
 
 }  // namespace
