@@ -154,13 +154,19 @@ int RunRadioInfo(Rig& rig) {
     return ReadRadioInfo(rig.Session(), info);
 }
 
-int RunCodeDownload(Rig& rig) {
-    if (!rig.line.Connect()) {
-        return kNotConnected;
-    }
+int DownloadBothImages(Rig& rig) {
     std::istringstream loader(SRecords(kLoaderBytes, 1)), code(SRecords(kCodeBytes, 2));
     return DownloadCode(rig.Session(), loader, code, rig.status, kRadioType, false, false, false,
                         nullptr, rig.pump);
+}
+
+int RunCodeDownload(Rig& rig) {
+    return rig.line.Connect() ? DownloadBothImages(rig) : kNotConnected;
+}
+
+// Port mode answers a negative reply to the start or a checksum by sending again.
+int RunCodeDownloadPortMode(Rig& rig) {
+    return rig.line.ConnectPortMode() ? DownloadBothImages(rig) : kNotConnected;
 }
 
 int RunDspDownload(Rig& rig) {
@@ -275,6 +281,9 @@ int RadioInfoFailure(const Frames&, size_t) {
 }
 int DownloadFailure(const Frames&, size_t) {
     return kDownloadTimedOut;
+}
+int PortModeDownloadFailure(const Frames&, size_t) {
+    return kDownloadCommProblem;  // nothing was arriving when the wait ended
 }
 int TransferFailure(const Frames&, size_t) {
     return kFailed;
@@ -418,6 +427,9 @@ std::vector<Step> Steps() {
          IgnoresUnsolicited, timing::kShortQueryTimeoutMs, {}, true},
         {"CodeDownload", PlainRadio, RunCodeDownload, kDownloadOk, DownloadFailure,
          SendsUnchecked, IgnoresUnsolicited, kCodeDownloadBoundMs, {}, true, true, CodeStatus},
+        {"CodeDownloadPortMode", PlainRadio, RunCodeDownloadPortMode, kDownloadOk,
+         PortModeDownloadFailure, SendsUnchecked, IgnoresUnsolicited, kCodeDownloadBoundMs, {},
+         true, true, CodeStatus},
         {"DspDownload", PlainRadio, RunDspDownload, kDownloadOk, DownloadFailure,
          SendsUnchecked, IgnoresUnsolicited, dspBoundMs, {}, true, true, DspStatus},
         {"CodeplugUpload", ProtectedCodeplugRadio, RunUpload, 1, TransferFailure, SendsChecked,
@@ -494,6 +506,10 @@ FloodOutcome Flood(const Step& step, const Frames& frames, const Bytes& message)
     }
     if (name == "RadioInfoQuery") {
         return {0, 1, "", frames.size()};  // the radio information takes any frame
+    }
+    if (Is(message, 0x02, 0x0A) && name == "CodeDownloadPortMode") {
+        // Port mode sends the start again on every negative reply.
+        return {0, kDownloadTimedOut, "awaits the bound on flooding 02 0A", frames.size()};
     }
     if (Is(message, 0x02, 0x0A) && (name == "CodeDownload" || name == "DspDownload")) {
         // In device mode a negative reply acknowledges the start; a block needs its address.
