@@ -60,6 +60,10 @@ bool FarEnd::Cut() const {
     }
 }
 
+bool FarEnd::AtEnd() const {
+    return plan_.kind == FarEndKind::HangUpEof && triggered_;
+}
+
 bool FarEnd::Failed() const {
     return plan_.kind == FarEndKind::HangUpEio && triggered_;
 }
@@ -211,6 +215,9 @@ bool FarEnd::Ready() {
     if (!open_ || Failed()) {
         return false;
     }
+    if (AtEnd()) {
+        return true;  // a line at its end reads as ready, and every read brings nothing
+    }
     TakeFromRadio();
     TopUpFlood();
     if (Cut()) {
@@ -223,6 +230,9 @@ bool FarEnd::Ready() {
 int FarEnd::Read(uint8_t& byte) {
     if (!open_ || Failed()) {
         return -1;
+    }
+    if (AtEnd()) {
+        return 0;
     }
     if (!Ready()) {
         return 0;

@@ -27,7 +27,7 @@ public:
 enum class FarEndKind {
     Faithful,     // every byte as the radio sent it
     Silent,       // nothing more reaches either side from exchange k on
-    HangUpEof,    // from exchange k on the line reads as at its end: nothing ever arrives
+    HangUpEof,    // from exchange k on the line is at its end: ready, and every read is empty
     HangUpEio,    // from exchange k on every read and write fails
     Garbage,      // every byte the radio sends arrives as a different one
     Noise,        // a burst of line noise before every answer
@@ -72,7 +72,10 @@ public:
     bool IsOpen() const { return open_; }
     // Bytes taken (all of them), or -1 once the line fails.
     int Write(const uint8_t* bytes, int count);
+    // The line reads as ready (also at its end, where reads bring nothing).
     bool Ready();
+    // A byte is there to read.
+    bool HasByte() { return Ready() && !AtEnd(); }
     // 1 a byte, 0 none, -1 the line failed.
     int Read(uint8_t& byte);
 
@@ -99,6 +102,7 @@ private:
     void FrameEnded();
     void MarkFault();
     bool Cut() const;  // nothing more passes either way
+    bool AtEnd() const;
     bool Failed() const;
     int64_t NextEventMs() const;
     uint8_t NextRandom();

@@ -134,7 +134,7 @@ private:
         int PutBlock(const uint8_t* data, int length) override {
             return line_.farEnd_.Write(data, length) == length ? 0 : -1;
         }
-        bool CharReady() override { return line_.farEnd_.Ready(); }
+        bool CharReady() override { return line_.farEnd_.HasByte(); }
         uint8_t GetChar() override {
             uint8_t byte = 0;
             line_.farEnd_.Read(byte);
