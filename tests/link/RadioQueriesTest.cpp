@@ -48,12 +48,6 @@ TEST_F(RadioQueriesTest, ReadVersionInfoStopsAtTheFirstSilentQuery) {
     EXPECT_EQ(pump.NowMs(), 5 + 4000);
 }
 
-TEST_F(RadioQueriesTest, ReadVersionInfoSilentRadioInDeviceModeIs4) {
-    OpenDeviceMode();
-    EXPECT_EQ(ReadVersionInfo(session, 0, info, true), 4);
-    EXPECT_EQ(radio.Requests().size(), 1u);
-}
-
 TEST_F(RadioQueriesTest, MissingBootVersionIs5ForTypes157) {
     OpenDeviceMode();
     AnswerAll(3);

@@ -169,7 +169,6 @@ TEST(RadioRestore, WritesBackOnlyASoundConversion) {
          false,
          kRestoreDownloadFailed,
          false},
-        {"format query unanswered", k59, {5, 11}, 1, 1, "04 1C", false, kRestoreNoAnswer, false},
         {"backup cannot be saved",
          k59,
          {5, 11},
