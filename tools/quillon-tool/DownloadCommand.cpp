@@ -170,6 +170,7 @@ int RunDownload(const DownloadOptions& options) {
     }
 
     RadioConnection connection;
+    connection.Session().SetCancelFlag(&ToolCancel());
     if (const int failed =
             connection.Open(options.port, std::cerr, options.lowSpeed ? kLowSpeed : kHighSpeed)) {
         return failed;
@@ -178,7 +179,7 @@ int RunDownload(const DownloadOptions& options) {
     EventPump& pump = connection.Pump();
 
     ToolReport report(pump, ::isatty(STDOUT_FILENO) == 1);
-    const DownloadContext context{session, pump, report, nullptr};
+    const DownloadContext context{session, pump, report, &ToolCancel()};
     const auto radioType = static_cast<uint8_t>(options.radioType);
     int result = kDownloadOk;
     if (!options.dsp.empty()) {
