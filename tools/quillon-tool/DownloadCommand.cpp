@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -44,12 +46,21 @@ struct DownloadOptions {
 // cannot take them; removed with what is left in it.
 class PrivateFolder {
 public:
+    // Under the temporary folder; when that cannot be used, in the working folder.
     PrivateFolder() {
         const char* tmp = std::getenv("TMPDIR");
-        std::string pattern =
-            std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/quillon-pages-XXXXXX";
-        if (::mkdtemp(pattern.data()) != nullptr) {  // mode 0700
-            path_ = pattern;
+        const std::string temp = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+        for (const std::string& parent : {temp, std::string(".")}) {
+            std::string pattern = parent + "/quillon-pages-XXXXXX";
+            if (::mkdtemp(pattern.data()) != nullptr) {  // mode 0700
+                path_ = pattern;
+                return;
+            }
+            if (parent == temp) {
+                std::cerr << "The temporary folder (" << temp
+                          << ") cannot be used: " << std::strerror(errno)
+                          << ". The working folder is used instead.\n";
+            }
         }
     }
     PrivateFolder(const PrivateFolder&) = delete;
