@@ -190,8 +190,13 @@ TEST(WindowMode, TheAccessCodeIsAskedUntilAcceptedThenNeverAgain) {
         rig.ExpectIdle();
     }
     EXPECT_EQ(runs, 2);
-    // The first run went through: code, reset, codeplug read, converted and written back.
+    // The first run went through: code, reset, codeplug read, converted and written back. The
+    // final status tells where the codeplug read from the radio was saved.
     EXPECT_TRUE(rig.CodeplugWritten());
+    const QString saved =
+        "Done.  Codeplug saved to " + QString::fromStdString(rig.folder.Path() + "/backups/");
+    EXPECT_TRUE(rig.window->StatusText().startsWith(saved))
+        << rig.window->StatusText().toStdString();
     EXPECT_EQ(rig.mode->ReturnCode(), 0);
     EXPECT_FALSE(rig.JoinedFilesLeft());
 }

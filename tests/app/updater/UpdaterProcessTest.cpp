@@ -106,6 +106,18 @@ TEST(UpdaterProgram, UsageAndInvalidOptionsByteForByte) {
         EXPECT_EQ(run.out, row.out) << row.args.back();
         EXPECT_EQ(run.exitCode, row.code) << row.args.back();
     }
+    // A temporary folder that cannot be used is told on standard error, and the run goes on.
+    UpdaterRun badTemp;
+    badTemp.args = {"/?"};
+    badTemp.folder = dir.Path();
+    badTemp.environment = {"TMPDIR=" + dir.Path() + "/missing"};
+    badTemp.Run();
+    EXPECT_EQ(badTemp.exitCode, 0) << badTemp.err;
+    EXPECT_EQ(badTemp.out, kUsage + kPrompt);
+    EXPECT_NE(
+        badTemp.err.find("The temporary folder (TMPDIR=" + dir.Path() + "/missing) cannot be used"),
+        std::string::npos)
+        << badTemp.err;
     // Without arguments the window opens and stays until it is closed; nothing is written.
     UpdaterRun bare;
     bare.folder = dir.Path();
