@@ -61,7 +61,11 @@ void OnNudge(int) {}
 bool SetAction(int signal, void (*handler)(int), struct sigaction* old) {
     struct sigaction action {};
     action.sa_handler = handler;
+    // The stop handler runs with every stop signal held back, so that two never interleave.
     sigemptyset(&action.sa_mask);
+    for (const int stop : kStopSignals) {
+        sigaddset(&action.sa_mask, stop);
+    }
     action.sa_flags = 0;  // no SA_RESTART: a wait in poll() or read() ends with EINTR
     return ::sigaction(signal, &action, old) == 0;
 }

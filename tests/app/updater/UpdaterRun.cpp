@@ -82,6 +82,9 @@ UpdaterRun& UpdaterRun::Run() {
                     if (signal != 0 && signalled == decltype(signalled){} &&
                         out.find(signalAfter) != std::string::npos) {
                         kill(pid, signal);
+                        if (secondSignal != 0) {
+                            kill(pid, secondSignal);
+                        }
                         signalled = std::chrono::steady_clock::now();
                     }
                 } else {

@@ -16,6 +16,7 @@ struct UpdaterRun {
     // When `signal` is set, it is sent once standard output holds `signalAfter`; `msToEnd` is
     // then how long the program took to end after it.
     int signal = 0;
+    int secondSignal = 0;  // sent right after `signal`
     std::string signalAfter;
     long msToEnd = -1;
 
