@@ -7,50 +7,22 @@
 #include <vector>
 
 #include "app/TCodeUpdaterMainDispForm.h"
-#include "app/core/AppUpdateSteps.h"
 #include "app/core/BuildLabels.h"
-#include "app/core/EmbeddedFiles.h"
-#include "app/core/RadioConnection.h"
-#include "app/core/RadioType.h"
-#include "app/core/TransferCodeplugExchange.h"
 #include "app/core/UpdateController.h"
 #include "app/core/VersionPanel.h"
 #include "link/Comm.h"
 
 namespace quillon {
 
-namespace {
+WindowMode::WindowMode(TCodeUpdaterMainDispForm& window, UpdaterEnvironment environment,
+                       const std::string& programName)
+    : window_(window) {
+    BuildLabels::SetupNameLabels(window_, programName);
+    updater_ = std::make_unique<Updater>(std::move(environment));
+    const UpdateBuild& build = Controller().Build();
 
-UpdateBuild BuildOf(const ResourceAttributes& attributes, uint8_t radioType) {
-    return UpdateBuild{attributes.RadioModel, attributes.Series, attributes.UpgradeType,
-                       attributes.Processor416 != 0, radioType};
-}
-
-}  // namespace
-
-WindowMode::WindowMode(TCodeUpdaterMainDispForm& window, WindowModeEnvironment environment)
-    : window_(window), env_(std::move(environment)), ports_(env_.presence, env_.deviceNames) {
-    BuildLabels::SetupNameLabels(window_, env_.programName);
-    EmbeddedFiles::ReadResourceAttributes(env_.resources, window_, attributes_);
-    radioType_ =
-        RadioTypeOfBuild(attributes_.RadioModel, attributes_.Series, attributes_.MobileTypeSelect);
-
-    link_ = std::make_unique<CommSession>(env_.pump, env_.devices);
-    commTimer_ = env_.pump.CreateTimer();
-    link_->UseTimeoutTimer(*commTimer_);
-    connection_ =
-        std::make_unique<RadioConnection>(*link_, window_, ports_, env_.port, env_.processors);
-    files_ = std::make_unique<EmbeddedFiles>(env_.resources);
-    steps_ = std::make_unique<AppUpdateSteps>(*link_, env_.pump, window_, *connection_, *files_,
-                                              attributes_, radioType_);
-    const UpdateBuild build = BuildOf(attributes_, radioType_);
-    controller_ = std::make_unique<UpdateController>(*link_, env_.pump, window_, *steps_, build,
-                                                     TransferCodeplugExchange::Factory(nullptr),
-                                                     CodeplugBackup(env_.backupFolder));
-    link_->SetCancelFlag(&controller_->Cancel());
-
-    window_.ShowRadioPicture(BuildLabels::PictureOf(attributes_));
-    ports_.RefreshComPorts();
+    window_.ShowRadioPicture(BuildLabels::PictureOf(Attributes()));
+    Ports().RefreshComPorts();
     ShowComPorts();
     window_.SetUpgradeTypeChoiceVisible(build.upgradeType == 3 && !build.AutoBootMode());
 
@@ -66,18 +38,13 @@ WindowMode::WindowMode(TCodeUpdaterMainDispForm& window, WindowModeEnvironment e
 
 WindowMode::~WindowMode() {
     window_.SetCloseQuery(nullptr);
-    link_->SetCancelFlag(nullptr);
-}
-
-int WindowMode::ReturnCode() const {
-    return controller_->ReturnCode();
 }
 
 void WindowMode::StartClicked() {
     // A press while a sequence runs is Stop: the controller only marks the stop and returns to
     // the wait the sequence is in.
-    const bool wasRunning = controller_->Running();
-    controller_->Start(window_.BootSelected());
+    const bool wasRunning = Controller().Running();
+    Controller().Start(window_.BootSelected());
     if (!wasRunning) {
         // The connection refreshed the list; show what it found.
         ShowComPorts();
@@ -85,22 +52,20 @@ void WindowMode::StartClicked() {
 }
 
 void WindowMode::RetrieveClicked() {
-    if (controller_->Running() || retrieving_) {
+    if (Controller().Running() || retrieving_) {
         return;
     }
     retrieving_ = true;
     window_.SetRetrieveEnabled(false);
-    RadioConnection::Build build;
-    build.radioModel = attributes_.RadioModel;
-    build.radioType = radioType_;
-    VersionPanel::RetrieveVersionInfo(*connection_, *link_, window_, build);
+    VersionPanel::RetrieveVersionInfo(updater_->Connection(), Link(), window_,
+                                      updater_->ConnectionBuild());
     window_.SetRetrieveEnabled(true);
     ShowComPorts();
     retrieving_ = false;
 }
 
 void WindowMode::AboutRequested() {
-    if (controller_->Running()) {
+    if (Controller().Running()) {
         return;  // refused while an update runs
     }
     window_.ShowAbout();
@@ -108,30 +73,30 @@ void WindowMode::AboutRequested() {
 
 void WindowMode::UpdateComPortsRequested() {
     QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    ports_.Select(window_.ComPortPosition());
-    ports_.UpdateComPortsMenuItemClick();
+    Ports().Select(window_.ComPortPosition());
+    Ports().UpdateComPortsMenuItemClick();
     ShowComPorts();
     QApplication::restoreOverrideCursor();
 }
 
 void WindowMode::ComPortChosen(int position) {
-    ports_.ComportComboBoxChange(position);
-    window_.SetComPortPosition(ports_.Selected());
+    Ports().ComportComboBoxChange(position);
+    window_.SetComPortPosition(Ports().Selected());
 }
 
 bool WindowMode::CloseQuery() {
-    return controller_->CanClose();
+    return Controller().CanClose();
 }
 
 void WindowMode::ShowComPorts() {
     std::vector<ComPortItem> items;
-    items.reserve(static_cast<size_t>(ports_.ItemCount()));
-    for (int position = 0; position < ports_.ItemCount(); ++position) {
+    items.reserve(static_cast<size_t>(Ports().ItemCount()));
+    for (int position = 0; position < Ports().ItemCount(); ++position) {
         items.push_back(
-            {QString::fromStdString(ports_.Item(position)), ports_.ItemPresent(position)});
+            {QString::fromStdString(Ports().Item(position)), Ports().ItemPresent(position)});
     }
     window_.SetComPortItems(items);
-    window_.SetComPortPosition(ports_.Selected());
+    window_.SetComPortPosition(Ports().Selected());
 }
 
 }  // namespace quillon

@@ -1,43 +1,14 @@
 #pragma once
 
 #include <QObject>
-#include <filesystem>
-#include <functional>
 #include <memory>
 #include <string>
 
-#include "app/core/CodeplugBackup.h"
-#include "app/core/ComPortList.h"
-#include "app/core/PortDeviceNames.h"
-#include "app/core/ResourceAttributes.h"
-#include "app/core/ResourceTable.h"
-#include "serial/EventPump.h"
-#include "serial/LinkDevice.h"
-#include "serial/PortComponent.h"
+#include "app/core/Updater.h"
 
 namespace quillon {
 
-class AppUpdateSteps;
-class CommSession;
-class EmbeddedFiles;
-class RadioConnection;
 class TCodeUpdaterMainDispForm;
-class UpdateController;
-
-// What window mode talks to beyond the window: the program hands it the machine's ports and
-// the Qt event loop, tests the virtual radio and the virtual clock.
-struct WindowModeEnvironment {
-    EventPump& pump;
-    DeviceFactory devices;              // device mode's serial devices
-    PortPresence& presence;             // which COM numbers exist
-    PortDeviceNames& deviceNames;       // the USB tags of the port list
-    PortComponent* port = nullptr;      // port mode's serial-port component (none: port mode fails)
-    std::function<int()> processors;    // the processor count
-    const ResourceStore& resources;     // the build's embedded images and attributes
-    std::filesystem::path programPath;  // the program file; DSP pages may lie beside it
-    std::string programName;            // the Name and Release labels are read from it
-    std::string backupFolder;           // where read-out codeplugs are kept
-};
 
 // The updater in window mode: builds the update logic around the main window, fills the window
 // at start-up, and binds its controls (Start/Stop, Retrieve, the port list and its menu item,
@@ -45,19 +16,22 @@ struct WindowModeEnvironment {
 class WindowMode : public QObject {
     Q_OBJECT
 public:
-    // Start-up: the name labels, the build's labels and picture, the port list and, for builds
-    // that offer it, the choice of application or boot code. The joined image files of an
-    // update are written to the current folder.
-    WindowMode(TCodeUpdaterMainDispForm& window, WindowModeEnvironment environment);
+    // Start-up: the name labels (read from `programName`), the build's labels and picture, the
+    // port list and, for builds that offer it, the choice of application or boot code. The
+    // environment's view is `window`. The joined image files of an update are written to the
+    // current folder.
+    WindowMode(TCodeUpdaterMainDispForm& window, UpdaterEnvironment environment,
+               const std::string& programName);
     ~WindowMode() override;
 
     // The process return code an update with automatic boot handling has set (0 otherwise).
-    int ReturnCode() const;
+    int ReturnCode() const { return updater_->Controller().ReturnCode(); }
 
-    UpdateController& Controller() { return *controller_; }
-    CommSession& Link() { return *link_; }
-    ComPortList& Ports() { return ports_; }
-    const ResourceAttributes& Attributes() const { return attributes_; }
+    Updater& Assembly() { return *updater_; }
+    UpdateController& Controller() { return updater_->Controller(); }
+    CommSession& Link() { return updater_->Link(); }
+    ComPortList& Ports() { return updater_->Ports(); }
+    const ResourceAttributes& Attributes() const { return updater_->Attributes(); }
 
     // The handlers of the window's controls.
     void StartClicked();
@@ -72,16 +46,7 @@ private:
     void ShowComPorts();
 
     TCodeUpdaterMainDispForm& window_;
-    WindowModeEnvironment env_;
-    ResourceAttributes attributes_;
-    uint8_t radioType_ = 0;
-    ComPortList ports_;
-    std::unique_ptr<CommSession> link_;
-    std::unique_ptr<Timer> commTimer_;
-    std::unique_ptr<RadioConnection> connection_;
-    std::unique_ptr<EmbeddedFiles> files_;
-    std::unique_ptr<AppUpdateSteps> steps_;
-    std::unique_ptr<UpdateController> controller_;
+    std::unique_ptr<Updater> updater_;
     bool retrieving_ = false;
 };
 

@@ -8,25 +8,22 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "app/core/AppUpdateSteps.h"
 #include "app/core/CodeplugBackup.h"
-#include "app/core/ComPortList.h"
 #include "app/core/ComPortPresence.h"
 #include "app/core/CommandLine.h"
 #include "app/core/ConsoleView.h"
-#include "app/core/EmbeddedFiles.h"
+#include "app/core/InterruptSignals.h"
 #include "app/core/ProcessorCount.h"
-#include "app/core/RadioConnection.h"
-#include "app/core/RadioType.h"
 #include "app/core/ResourceTable.h"
 #include "app/core/SysfsPortDeviceNames.h"
 #include "app/core/TAppReturnCodeDispForm.h"
 #include "app/core/TerminalConsole.h"
-#include "app/core/TransferCodeplugExchange.h"
 #include "app/core/UpdateController.h"
+#include "app/core/Updater.h"
 #include "serial/posix/ComPortPath.h"
 #include "serial/posix/PollEventPump.h"
 #include "serial/posix/SerialDeviceFactory.h"
@@ -34,6 +31,7 @@
 
 #ifdef QUILLON_WITH_WINDOW
 #include <QApplication>
+#include <QSocketNotifier>
 
 #include "app/TCodeUpdaterMainDispForm.h"
 #include "app/WindowMode.h"
@@ -85,35 +83,23 @@ private:
 // `pump` carries every wait; `port` is the serial-port component of port mode (none: a build
 // that needs port mode reports an open failure).
 int RunConsoleMode(const std::vector<std::string>& args, const std::filesystem::path& program,
-                   EventPump& pump, PortComponent* port) {
+                   EventPump& pump, PortComponent* port, InterruptSignals& stopSignals) {
     int32_t returnCode = 0;
     TAppReturnCodeDispForm returnCodeForm(&returnCode);
 
     TerminalConsole console;
     ConsoleView view(console);
-    CommSession link(pump, SerialDeviceFactory());
-    std::unique_ptr<Timer> commTimer = pump.CreateTimer();
-    link.UseTimeoutTimer(*commTimer);
-
-    ResourceTable resources(EmbeddedResourceEntries());
-    ResourceAttributes attributes;
-    EmbeddedFiles::ReadResourceAttributes(resources, view, attributes);
-    const uint8_t radioType =
-        RadioTypeOfBuild(attributes.RadioModel, attributes.Series, attributes.MobileTypeSelect);
-
     ComPortPresence presence;
     SysfsPortDeviceNames deviceNames;
-    ComPortList ports(presence, deviceNames);
-    RadioConnection connection(link, view, ports, port, ProcessorCount);
-    EmbeddedFiles files(resources);
-    AppUpdateSteps steps(link, pump, view, connection, files, attributes, radioType);
-    UpdateBuild build{attributes.RadioModel, attributes.Series, attributes.UpgradeType,
-                      attributes.Processor416 != 0, radioType};
-    UpdateController controller(link, pump, view, steps, build,
-                                TransferCodeplugExchange::Factory(nullptr),
-                                CodeplugBackup(CodeplugBackup::DefaultFolder()));
-    link.SetCancelFlag(&controller.Cancel());
-    controller.SetReturnCodeSink([&](int value) { returnCodeForm.SetReturnCode(value); });
+    ResourceTable resources(EmbeddedResourceEntries());
+    Updater updater(UpdaterEnvironment{pump, SerialDeviceFactory(), port, presence, deviceNames,
+                                       ProcessorCount, resources, program,
+                                       CodeplugBackup::DefaultFolder(), view});
+    updater.Controller().SetReturnCodeSink([&](int value) { returnCodeForm.SetReturnCode(value); });
+    // A stop signal ends the run as Stop does in the window; the run returns its code for the
+    // point it reached.
+    stopSignals.Watch(&updater.Controller().Cancel());
+    updater.Controller().SetStopRequested(&InterruptSignals::Pending);
 
     PathAsComPort pathPort;
     CommandLine::Hooks hooks;
@@ -123,13 +109,12 @@ int RunConsoleMode(const std::vector<std::string>& args, const std::filesystem::
         return state == ComPortPath::State::Present;
     };
     hooks.runUpdate = [&](const ConsolePort& port) {
-        steps.SetConsolePort(port.path.empty() ? port.number : pathPort.Publish(port.path));
-        controller.RunAutoBootUpdate();
-        steps.CloseLink();
+        updater.RunConsoleUpdate(port.path.empty() ? port.number : pathPort.Publish(port.path));
     };
     hooks.setReturnCode = [&](int value) { returnCodeForm.SetReturnCode(value); };
     hooks.sleepMs = [&](int ms) { pump.SleepMs(ms); };
     CommandLine::Run(args, program.filename().string(), console, hooks);
+    stopSignals.Watch(nullptr);
     return returnCode;
 }
 
@@ -156,9 +141,10 @@ int RunWindowMode(int argc, char** argv, const std::filesystem::path& program) {
     ResourceTable resources(EmbeddedResourceEntries());
     TCodeUpdaterMainDispForm window;
     WindowMode mode(window,
-                    WindowModeEnvironment{pump, SerialDeviceFactory(), presence, deviceNames, &port,
-                                          ProcessorCount, resources, program, LabelName(program),
-                                          CodeplugBackup::DefaultFolder()});
+                    UpdaterEnvironment{pump, SerialDeviceFactory(), &port, presence, deviceNames,
+                                       ProcessorCount, resources, program,
+                                       CodeplugBackup::DefaultFolder(), window},
+                    LabelName(program));
     window.show();
     application.exec();
     returnCodeForm.SetReturnCode(mode.ReturnCode());
@@ -184,15 +170,25 @@ int main(int argc, char** argv) {
 #endif
     }
     const std::vector<std::string> args(argv + 1, argv + argc);
+    std::string signalError;
+    const std::unique_ptr<InterruptSignals> stopSignals = InterruptSignals::Install(signalError);
+    if (stopSignals == nullptr) {
+        std::fprintf(stderr, "%s\n", signalError.c_str());
+        return 1;
+    }
 #ifdef QUILLON_WITH_WINDOW
     // Port mode's serial-port component runs on the Qt event loop, so the waits go through it
-    // too; no display is needed for that.
+    // too; no display is needed for that. The loop goes on sleeping after an interrupted system
+    // call, so it watches the descriptor of the stop signals to wake.
     QCoreApplication application(argc, argv);
     QtEventPump pump;
+    QSocketNotifier stopNotifier(stopSignals->Fd(), QSocketNotifier::Read);
+    QObject::connect(&stopNotifier, &QSocketNotifier::activated,
+                     [&stopNotifier] { stopNotifier.setEnabled(false); });
     TApdComPort port;
-    return RunConsoleMode(args, program, pump, &port);
+    return RunConsoleMode(args, program, pump, &port, *stopSignals);
 #else
     PollEventPump pump;
-    return RunConsoleMode(args, program, pump, nullptr);
+    return RunConsoleMode(args, program, pump, nullptr, *stopSignals);
 #endif
 }

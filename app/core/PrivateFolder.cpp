@@ -2,6 +2,9 @@
 
 #include <stdlib.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace quillon {
 
 PrivateFolder::PrivateFolder(const std::string& prefix,
@@ -29,6 +32,12 @@ std::vector<std::filesystem::path> PrivateFolder::DefaultParents() {
     const std::filesystem::path temp = std::filesystem::temp_directory_path(error);
     if (!error) {
         parents.push_back(temp);
+    } else {
+        const char* variable = std::getenv("TMPDIR");
+        std::fprintf(stderr,
+                     "The temporary folder (TMPDIR=%s) cannot be used: %s. The working folder "
+                     "is used instead.\n",
+                     variable != nullptr ? variable : "", error.message().c_str());
     }
     const std::filesystem::path working = std::filesystem::current_path(error);
     parents.push_back(error ? std::filesystem::path(".") : working);

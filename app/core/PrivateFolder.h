@@ -22,8 +22,8 @@ public:
     // Empty when no parent took it.
     const std::filesystem::path& Path() const { return path_; }
 
-    // The temporary folder ($TMPDIR, else /tmp; left out when it is not a folder), then the
-    // working folder.
+    // The temporary folder ($TMPDIR, else /tmp; left out, with a word on standard error, when it
+    // is not a folder), then the working folder.
     static std::vector<std::filesystem::path> DefaultParents();
 
 private:

@@ -72,6 +72,7 @@ int RadioRestore::Refuse(int result, const std::string& why) {
 }
 
 int RadioRestore::ResetRadio() {
+    backupPath_.clear();
     progress_.Start(timing::kProgressRestartWaitMs);
     CommMessage message;
     view_.Say("Resetting radio...");
@@ -79,6 +80,10 @@ int RadioRestore::ResetRadio() {
     link_.SetActive(true);
     link_.Receive(message);  // any message; none within the time is no error
     progress_.Stop();
+    if (Cancelled()) {
+        // Stopped while the radio restarts: the code is in, the codeplug stays as it was.
+        return kRestoreNotWrittenBack;
+    }
 
     uint8_t info[10] = {};
     bool hardKey = false;
@@ -110,7 +115,9 @@ int RadioRestore::ResetRadio() {
             }
         }
     }
-    return RestoreCodeplug(hardKey);
+    const int result = RestoreCodeplug(hardKey);
+    // A stop during the format query is no silent radio.
+    return result == kRestoreNoAnswer && Cancelled() ? kRestoreNotWrittenBack : result;
 }
 
 std::string RadioRestore::ReadRadioSerial() {
@@ -212,7 +219,7 @@ int RadioRestore::RestoreCodeplug(bool hardKey) {
     }
     pump_.DelayTicks(timing::kResetPauseTicks);
     progress_.Stop();
-    if (cancel_ != nullptr && cancel_->Cancelled()) {
+    if (Cancelled()) {
         return kRestoreNotWrittenBack;
     }
     if (!plan.verified) {

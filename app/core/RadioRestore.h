@@ -45,6 +45,7 @@ public:
     const std::string& BackupPath() const { return backupPath_; }
 
 private:
+    bool Cancelled() const { return cancel_ != nullptr && cancel_->Cancelled(); }
     // The console closes the step before with "Done."; the window shows the new step's text.
     void NextStep(const std::string& text);
     int Refuse(int result, const std::string& why);

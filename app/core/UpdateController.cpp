@@ -100,6 +100,9 @@ bool UpdateController::AccessCodeAccepted(const std::string& typed, bool bootReq
 void UpdateController::EnterRunningState() {
     m_Running = true;
     cancel_.Reset();
+    if (StopRequested()) {
+        cancel_.Cancel();
+    }
     if (!view_.ConsoleMode()) {
         view_.ShowRunningState(true);
     }
@@ -115,6 +118,13 @@ void UpdateController::LeaveRunningState(bool deleteFiles) {
     if (!view_.ConsoleMode()) {
         view_.ShowRunningState(false);
     }
+}
+
+std::string UpdateController::WithBackupPath(const std::string& text) const {
+    // The step's own line ("Codeplug saved to ...") is replaced at once by the next one; the
+    // final status keeps the path where the user can read it.
+    const std::string& path = restore_.BackupPath();
+    return path.empty() ? text : text + "  Codeplug saved to " + path;
 }
 
 void UpdateController::DeleteJoinedFiles() {
@@ -150,6 +160,10 @@ void UpdateController::Start(bool bootSelected) {
         RunManualUpdate(bootRequested, build_.upgradeType == 3 && bootSelected);
     }
     steps_.CloseLink();
+    // A Stop has done its work once the run has unwound: Retrieve and Start work again.
+    if (!StopRequested()) {
+        cancel_.Reset();
+    }
 }
 
 bool UpdateController::CanClose() {
@@ -220,7 +234,7 @@ void UpdateController::RunManualUpdate(bool boot, bool bootSelected) {
         }
         const int r = ResetRadio();
         const ResetOutcome outcome = MapResetResult(r);
-        view_.SetStatus(outcome.text);
+        view_.SetStatus(WithBackupPath(outcome.text));
         if (outcome.formatBox) {
             view_.ShowMessage(kFormatBoxText, kTitle, MessageIcon::Information);
         }
@@ -377,7 +391,7 @@ void UpdateController::RunAutoBootUpdate() {
             if (!console && outcome.formatBox) {
                 view_.ShowMessage(kFormatBoxText, kTitle, MessageIcon::Information);
             }
-            view_.Say(outcome.text);
+            view_.Say(console ? std::string(outcome.text) : WithBackupPath(outcome.text));
         } else {
             SetReturnCode(1);
             view_.Console("\nCOM error.");

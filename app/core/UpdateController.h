@@ -76,6 +76,7 @@ public:
     void SetReturnCode(int value);
     int ReturnCode() const { return returnCode_; }
 
+    const UpdateBuild& Build() const { return build_; }
     bool Running() const { return m_Running; }
     bool PasswordAccepted() const { return m_PasswordAccepted; }
     bool AutoBootMode() const { return m_AutoBootMode; }
@@ -83,6 +84,12 @@ public:
     const std::string& LoaderFileName() const { return m_LoaderFileName; }
     const std::string& CodeFileName() const { return m_CodeFileName; }
     const CancelFlag& Cancel() const { return cancel_; }
+    CancelFlag& Cancel() { return cancel_; }
+    // Whether a stop was asked from outside the controller (a signal in command-line mode): a
+    // run started after it begins cancelled, and the flag is not cleared after the run.
+    void SetStopRequested(std::function<bool()> requested) {
+        stopRequested_ = std::move(requested);
+    }
     RadioRestore& Restore() { return restore_; }
     ProgressTimer& Progress() { return progress_; }
 
@@ -92,11 +99,14 @@ private:
     // A progress step: "\n" + text + "..." on the console, the text on the status line.
     void SayStep(const std::string& text);
     void DeleteJoinedFiles();
+    // A final status text followed by where the codeplug read from the radio was saved.
+    std::string WithBackupPath(const std::string& text) const;
     // The automatic sequence's extraction and target check with their console texts; false
     // after a failure, written as `failText`, with return code 1.
     bool PrepareImages(bool boot, const char* failText);
     int RunDownload(bool boot, bool dsp, bool consoleProgress);
     void Stop();
+    bool StopRequested() const { return stopRequested_ && stopRequested_(); }
 
     CommSession& link_;
     EventPump& pump_;
@@ -107,6 +117,7 @@ private:
     CancelFlag cancel_;
     RadioRestore restore_;
     std::function<void(int)> returnCodeSink_;
+    std::function<bool()> stopRequested_;
     int returnCode_ = 0;
 
     bool m_Running = false;

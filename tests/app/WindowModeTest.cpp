@@ -73,11 +73,11 @@ struct WindowRig {
         WidgetTestApp();
         window = std::make_unique<Form>();
         mode = std::make_unique<WindowMode>(
-            *window, WindowModeEnvironment{link.pump, [this] { return link.MakeDevice(); }, ports,
-                                           ports, nullptr, [] { return 1; }, resources,
-                                           "/opt/quillon/quillon-updater",
-                                           "/opt/quillon/QuillonCodeUpdater_6700_Release_1_4_8",
-                                           folder.Path() + "/backups"});
+            *window,
+            UpdaterEnvironment{link.pump, [this] { return link.MakeDevice(); }, nullptr, ports,
+                               ports, [] { return 1; }, resources, "/opt/quillon/quillon-updater",
+                               folder.Path() + "/backups", *window},
+            "/opt/quillon/QuillonCodeUpdater_6700_Release_1_4_8");
         window->show();
     }
 
@@ -104,12 +104,19 @@ struct WindowRig {
 
     // Runs `action` once, in the middle of the application code download.
     void DuringApplicationDownload(std::function<void()> action) {
+        WhenStatus("Application", 20, std::move(action));
+    }
+
+    // Runs `action` once, when the status line shows `status` and the bar has reached
+    // `progress`.
+    void WhenStatus(const QString& status, int progress, std::function<void()> action) {
         watch = link.pump.CreateTimer();
         watch->SetInterval(50);
-        watch->SetCallback([this, action] {
-            if (window->StatusText().contains("Application") && window->ProgressValue() >= 20) {
+        watch->SetCallback([this, status, progress, action] {
+            if (window->StatusText().contains(status) && window->ProgressValue() >= progress) {
                 watch->Stop();
                 seenDuringDownload = JoinedFilesLeft();
+                seenStatus = true;
                 action();
             }
         });
@@ -143,6 +150,7 @@ struct WindowRig {
     std::unique_ptr<WindowMode> mode;
     std::unique_ptr<Timer> watch;
     bool seenDuringDownload = false;
+    bool seenStatus = false;
 };
 
 TEST(WindowMode, StartUpFillsTheLabelsAndThePortList) {
@@ -182,8 +190,13 @@ TEST(WindowMode, TheAccessCodeIsAskedUntilAcceptedThenNeverAgain) {
         rig.ExpectIdle();
     }
     EXPECT_EQ(runs, 2);
-    // The first run went through: code, reset, codeplug read, converted and written back.
+    // The first run went through: code, reset, codeplug read, converted and written back. The
+    // final status tells where the codeplug read from the radio was saved.
     EXPECT_TRUE(rig.CodeplugWritten());
+    const QString saved =
+        "Done.  Codeplug saved to " + QString::fromStdString(rig.folder.Path() + "/backups/");
+    EXPECT_TRUE(rig.window->StatusText().startsWith(saved))
+        << rig.window->StatusText().toStdString();
     EXPECT_EQ(rig.mode->ReturnCode(), 0);
     EXPECT_FALSE(rig.JoinedFilesLeft());
 }
@@ -203,6 +216,45 @@ TEST(WindowMode, StopDuringTheDownloadEndsTheRunWithoutTheCodeplugStep) {
     EXPECT_EQ(rig.link.radio.Radio().Restarts(), 0);
     EXPECT_FALSE(rig.window->StatusText().contains("codeplug"));
     rig.ExpectIdle();
+}
+
+// Stop ends the run without a box for what the user asked, and the link is usable at once:
+// Retrieve reads a restarted radio right after (one left in its loader does not answer).
+TEST(WindowMode, AfterStopNoBoxAndRetrieveWorksAtOnce) {
+    const struct {
+        const char* status;  // Stop is pressed when the status line shows it
+        int progress;
+        bool radioAnswers;
+    } rows[] = {{"Application", 20, false}, {"Resetting radio...", 0, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.status);
+        WindowRig rig;
+        rig.Choose(kRadioPort);
+        rig.WhenStatus(row.status, row.progress, [&] { rig.window->StartButton()->click(); });
+        QStringList boxes;
+        QTimer closer;
+        closer.setInterval(5);
+        QObject::connect(&closer, &QTimer::timeout, [&boxes] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                boxes << box->windowTitle() + ": " + box->text();
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        closer.start();
+        rig.PressStart("pelican");
+        EXPECT_TRUE(rig.seenStatus);
+        EXPECT_FALSE(rig.CodeplugWritten());
+        EXPECT_FALSE(rig.JoinedFilesLeft());
+        rig.ExpectIdle();
+        EXPECT_TRUE(boxes.isEmpty()) << boxes.join("\n").toStdString();
+        EXPECT_FALSE(rig.mode->Controller().Cancel().Cancelled());
+        if (row.radioAnswers) {
+            rig.window->RetrieveButton()->click();
+            QCoreApplication::processEvents();
+            EXPECT_EQ(rig.window->VersionValue(4)->text(), "12-34-56-78-9A-BC-DE-F0");
+            EXPECT_TRUE(boxes.isEmpty()) << boxes.join("\n").toStdString();
+        }
+    }
 }
 
 TEST(WindowMode, ClosingDuringARunAsksAndStopsOnlyOnYes) {

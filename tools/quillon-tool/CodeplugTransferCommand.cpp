@@ -16,6 +16,7 @@
 #include "tools/quillon-tool/RadioConnection.h"
 #include "tools/quillon-tool/TerminalPasswordPrompt.h"
 #include "tools/quillon-tool/TerminalProgressBar.h"
+#include "tools/quillon-tool/ToolCommand.h"
 #include "transfer/KVTTransferParms.h"
 
 namespace quillon::tool {
@@ -94,6 +95,7 @@ struct TransferSetup {
         link.SetTimeout(timing::kCodeplugReplyTimeoutMs);
         transfer.SetBuffer(bytes, length);
         transfer.SetDevice(link);
+        transfer.SetCancelFlag(&ToolCancel());
         transfer.SetProgress(&bar);
         transfer.PassChecker().SetPasswordPrompt(&prompt);
     }
@@ -104,6 +106,7 @@ struct TransferSetup {
 
 int RunRead(const TransferOptions& options) {
     RadioConnection connection;
+    connection.Session().SetCancelFlag(&ToolCancel());
     if (const int failed = connection.Open(options.port, std::cerr)) {
         return failed;
     }
@@ -150,6 +153,7 @@ int RunWrite(const TransferOptions& options) {
         return kExitRefused;
     }
     RadioConnection connection;
+    connection.Session().SetCancelFlag(&ToolCancel());
     if (const int failed = connection.Open(options.port, std::cerr)) {
         return failed;
     }

@@ -10,13 +10,11 @@
 
 #include "app/core/BuildLabels.h"
 #include "app/core/ComPortPresence.h"
-#include "app/core/EmbeddedFiles.h"
 #include "app/core/ProcessorCount.h"
-#include "app/core/RadioConnection.h"
-#include "app/core/RadioType.h"
 #include "app/core/ResourceTable.h"
 #include "app/core/SysfsPortDeviceNames.h"
 #include "app/core/TargetRadioCheck.h"
+#include "app/core/Updater.h"
 #include "link/RadioQueries.h"
 #include "link/VersionInfoText.h"
 #include "serial/posix/ComPortPath.h"
@@ -139,14 +137,42 @@ int RunChecks(CommSession& session, ToolView& view, const ResourceAttributes& a,
 }
 
 int RunIdentify(const std::string& portText) {
+    ResolvedPort resolved;
+    std::string error;
+    const bool portOk = ResolvePort(portText, resolved, error);
+    // A device path stands in as COM 1; a COM number is found as the updater finds it.
+    ComPortPresence machinePorts;
+    FixedPort fixedPort;
+    PortPresence* presence = &machinePorts;
+    int portNumber = 1;
+    if (portText.find('/') != std::string::npos) {
+        fixedPort.path = resolved.devicePath;
+        presence = &fixedPort;
+    } else if (portOk) {
+        portNumber = std::stoi(portText);
+    }
+
     ToolView view;
     const ResourceTable resources(EmbeddedResourceEntries());
-    ResourceAttributes a;
-    if (!EmbeddedFiles::ReadResourceAttributes(resources, view, a)) {
+    PollEventPump pump;
+    SysfsPortDeviceNames names;
+    // The tool has no serial-port component: a mobile build without a box cannot connect.
+    Updater updater(UpdaterEnvironment{pump,
+                                       SerialDeviceFactory(),
+                                       nullptr,
+                                       *presence,
+                                       names,
+                                       ProcessorCount,
+                                       resources,
+                                       {},
+                                       {},
+                                       view});
+    if (!updater.HasAttributes()) {
         std::cerr << "This program carries no build record.\n";
         return kExitUnreadable;
     }
-    const uint8_t radioType = RadioTypeOfBuild(a.RadioModel, a.Series, a.MobileTypeSelect);
+    const ResourceAttributes& a = updater.Attributes();
+    const uint8_t radioType = updater.RadioType();
     BuildLabels::SetupNameLabels(view, EmbeddedProgramName());
     PrintLine("Build:",
               view.name.substr(view.name.find(' ') + 1) + " (Release " + view.release + ")");
@@ -157,38 +183,18 @@ int RunIdentify(const std::string& portText) {
     PrintLine("Corresponding Tessera Version:", view.target.tesseraVersion);
     PrintLine("Corresponding Vernier Version:", view.target.vernierVersion);
 
-    ResolvedPort resolved;
-    std::string error;
-    if (!ResolvePort(portText, resolved, error)) {
+    if (!portOk) {
         std::cerr << error << "\n";
         return kExitUnreadable;
     }
-    // A device path stands in as COM 1; a COM number is found as the updater finds it.
-    ComPortPresence machinePorts;
-    FixedPort fixedPort;
-    PortPresence* presence = &machinePorts;
-    int portNumber = 1;
-    if (portText.find('/') != std::string::npos) {
-        fixedPort.path = resolved.devicePath;
-        presence = &fixedPort;
-    } else {
-        portNumber = std::stoi(portText);
-    }
-
-    PollEventPump pump;
-    CommSession session(pump, SerialDeviceFactory());
-    std::unique_ptr<Timer> timer = pump.CreateTimer();
-    session.UseTimeoutTimer(*timer);
-    SysfsPortDeviceNames names;
-    ComPortList ports(*presence, names);
-    ports.Select(portNumber - 1);
-    // The tool has no serial-port component: a mobile build without a box cannot connect.
-    quillon::RadioConnection connection(session, view, ports, nullptr, ProcessorCount);
-    if (!connection.ConnectToRadio(false, {a.RadioModel, radioType})) {
+    updater.Link().SetCancelFlag(&ToolCancel());
+    updater.Ports().Select(portNumber - 1);
+    RadioConnection& connection = updater.Connection();
+    if (!connection.ConnectToRadio(false, updater.ConnectionBuild())) {
         return kExitUnreadable;
     }
     std::cout << "\n" << resolved.name << ": connected\n\n";
-    const int result = RunChecks(session, view, a, radioType);
+    const int result = RunChecks(updater.Link(), view, a, radioType);
     connection.CloseAndFree();
     std::cout.flush();
     return result;

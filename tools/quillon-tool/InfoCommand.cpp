@@ -29,6 +29,7 @@ struct InfoOptions {
 
 int RunInfo(const InfoOptions& options) {
     RadioConnection connection;
+    connection.Session().SetCancelFlag(&ToolCancel());
     if (const int failed = connection.Open(options.port, std::cerr)) {
         return failed;
     }

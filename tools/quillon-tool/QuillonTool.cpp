@@ -1,8 +1,10 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/core/InterruptSignals.h"
 #include "serial/posix/TraceFile.h"
 
 #include "tools/quillon-tool/ToolCommand.h"
@@ -12,6 +14,11 @@ namespace quillon::tool {
 static std::vector<CommandRegistrar>& Registrars() {
     static std::vector<CommandRegistrar> registrars;
     return registrars;
+}
+
+CancelFlag& ToolCancel() {
+    static CancelFlag flag;
+    return flag;
 }
 
 bool RegisterToolCommand(CommandRegistrar registrar) {
@@ -67,6 +74,14 @@ int main(int argc, char** argv) {
                "=FILE does)")
         ->option_text("FILE")
         ->trigger_on_parse();
+    std::string signalError;
+    const std::unique_ptr<quillon::InterruptSignals> signals =
+        quillon::InterruptSignals::Install(signalError);
+    if (signals == nullptr) {
+        std::cerr << signalError << "\n";
+        return 1;
+    }
+    signals->Watch(&quillon::tool::ToolCancel());
     int exitCode = 0;
     for (auto& registrar : quillon::tool::Registrars()) {
         registrar(app, exitCode);
@@ -89,5 +104,5 @@ int main(int argc, char** argv) {
         // Usage errors are exit code 2, as for every command of the tool.
         return rc == 0 ? 0 : 2;
     }
-    return exitCode;
+    return quillon::InterruptSignals::Pending() ? quillon::tool::kExitInterrupted : exitCode;
 }

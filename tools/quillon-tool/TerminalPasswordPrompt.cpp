@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "app/core/InterruptSignals.h"
+
 namespace quillon::tool {
 
 namespace {
@@ -34,7 +36,7 @@ bool ReadLine(int fd, std::string& line) {
     for (;;) {
         char c = 0;
         const ssize_t n = ::read(fd, &c, 1);
-        if (n < 0 && errno == EINTR) {
+        if (n < 0 && errno == EINTR && !InterruptSignals::Pending()) {
             continue;
         }
         if (n <= 0) {
@@ -79,6 +81,7 @@ bool TerminalPasswordPrompt::Ask(std::string& password) {
     termios saved{};
     const bool haveSettings = ::tcgetattr(fd, &saved) == 0;
     if (haveSettings) {
+        InterruptSignals::KeepTerminal(fd, saved);
         termios quiet = saved;
         quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
         quiet.c_lflag |= ECHONL;
@@ -89,6 +92,7 @@ bool TerminalPasswordPrompt::Ask(std::string& password) {
     const bool answered = ReadLine(fd, line);
     if (haveSettings) {
         ::tcsetattr(fd, TCSAFLUSH, &saved);
+        InterruptSignals::ReleaseTerminal();
     }
     if (ownFd) {
         ::close(fd);

@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 #include <functional>
 
+#include "serial/CancelFlag.h"
+
 namespace quillon::tool {
 
 // Adds one sub-command (with its options and callback) to the tool. The callback stores the
@@ -11,5 +13,11 @@ using CommandRegistrar = std::function<void(CLI::App& app, int& exitCode)>;
 
 // Called from a static initialiser in each command's file; returns true.
 bool RegisterToolCommand(CommandRegistrar registrar);
+
+// The flag SIGINT, SIGTERM and SIGHUP cancel: every wait of a command watches it, so a signal
+// ends the command as its own failure does (the link closed, files removed) and the tool then
+// exits with kExitInterrupted.
+CancelFlag& ToolCancel();
+constexpr int kExitInterrupted = 130;
 
 }  // namespace quillon::tool

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "app/core/CommandLine.h"
@@ -103,6 +106,18 @@ TEST(UpdaterProgram, UsageAndInvalidOptionsByteForByte) {
         EXPECT_EQ(run.out, row.out) << row.args.back();
         EXPECT_EQ(run.exitCode, row.code) << row.args.back();
     }
+    // A temporary folder that cannot be used is told on standard error, and the run goes on.
+    UpdaterRun badTemp;
+    badTemp.args = {"/?"};
+    badTemp.folder = dir.Path();
+    badTemp.environment = {"TMPDIR=" + dir.Path() + "/missing"};
+    badTemp.Run();
+    EXPECT_EQ(badTemp.exitCode, 0) << badTemp.err;
+    EXPECT_EQ(badTemp.out, kUsage + kPrompt);
+    EXPECT_NE(
+        badTemp.err.find("The temporary folder (TMPDIR=" + dir.Path() + "/missing) cannot be used"),
+        std::string::npos)
+        << badTemp.err;
     // Without arguments the window opens and stays until it is closed; nothing is written.
     UpdaterRun bare;
     bare.folder = dir.Path();
@@ -115,7 +130,9 @@ TEST(UpdaterProgram, UsageAndInvalidOptionsByteForByte) {
 
 // One update against the virtual radio on COM 7 with a scenario and a codeplug.
 struct UpdateRun {
-    UpdateRun(const std::string& scenario, const std::string& codeplugFormat) {
+    // `interrupt`, when given, is applied to the run before it starts.
+    UpdateRun(const std::string& scenario, const std::string& codeplugFormat,
+              const std::function<void(UpdaterRun&)>& interrupt = nullptr) {
         fs::create_directories(dir.Path() + "/com");
         fs::create_directories(dir.Path() + "/run");
         if (!codeplugFormat.empty()) {
@@ -141,6 +158,9 @@ struct UpdateRun {
         run.environment = {"QUILLON_COM_DIR=" + dir.Path() + "/com",
                            "XDG_DATA_HOME=" + dir.Path() + "/data",
                            "QUILLON_TRACE=" + dir.Path() + "/trace.log"};
+        if (interrupt) {
+            interrupt(run);
+        }
         run.Run();
     }
     std::string Held() const { return dir.Path() + "/held.cpl"; }
@@ -277,6 +297,53 @@ TEST(UpdaterProgram, AFailedVerificationIsToldAndTheCodeplugWrittenAllTheSame) {
               std::string::npos)
         << u.Log();
     EXPECT_TRUE(fs::exists(u.dir.Path() + "/written.cpl"));
+}
+
+// A stop signal ends the run as Stop does: the current wait ends at once, the joined image files
+// go, the port is closed, and the code tells how far the run got.
+TEST(UpdaterProgram, StopSignalsEndTheRunCleanlyWithItsCode) {
+    const struct {
+        int signal;
+        int second;         // sent right after the first (0: none)
+        const char* after;  // sent once the console shows this
+        int code;
+        const char* end;  // the console's last text; empty: not looked at
+    } rows[] = {
+        {SIGINT, 0, "\rDownloading Application code...1", 1, "\nCOM error."},
+        {SIGTERM, 0, "Resetting radio...", 3, "The codeplug was not written back."},
+        {SIGHUP, 0, "Uploading codeplug...", 3, "An error occurred while uploading the codeplug."},
+        // A second signal does not wait for the run to unwind.
+        {SIGINT, SIGTERM, "\rDownloading Application code...1", 128 + SIGTERM, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.after);
+        UpdateRun u("update-normal.json", "5.9", [&row](UpdaterRun& run) {
+            run.signal = row.signal;
+            run.secondSignal = row.second;
+            run.signalAfter = row.after;
+        });
+        EXPECT_EQ(u.run.exitCode, row.code) << u.Log();
+        EXPECT_GE(u.run.msToEnd, 0) << u.Log();
+        EXPECT_LT(u.run.msToEnd, 2000) << u.Log();
+        EXPECT_FALSE(fs::exists(u.dir.Path() + "/written.cpl"));
+        if (row.second != 0) {
+            continue;  // ended where it stood
+        }
+        const std::string end = row.end;
+        ASSERT_GE(u.run.out.size(), end.size()) << u.Log();
+        EXPECT_EQ(u.run.out.substr(u.run.out.size() - end.size()), end) << u.Log();
+        EXPECT_TRUE(u.WorkingFolderEmpty());
+        if (row.signal == SIGINT) {
+            // The port was freed and nothing was left behind: the next run completes.
+            UpdaterRun again = u.run;
+            again.signal = 0;
+            again.out.clear();
+            again.err.clear();
+            again.Run();
+            EXPECT_EQ(again.exitCode, 0) << again.out << again.err;
+            EXPECT_TRUE(u.WorkingFolderEmpty());
+        }
+    }
 }
 
 }  // namespace

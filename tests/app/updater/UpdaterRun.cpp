@@ -61,6 +61,7 @@ UpdaterRun& UpdaterRun::Run() {
     std::string* sinks[2] = {&out, &err};
     int open = 2;
     bool late = false;
+    std::chrono::steady_clock::time_point signalled{};
     while (open > 0) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                               deadline - std::chrono::steady_clock::now())
@@ -78,6 +79,14 @@ UpdaterRun& UpdaterRun::Run() {
                 const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
                 if (n > 0) {
                     sinks[i]->append(buffer, static_cast<size_t>(n));
+                    if (signal != 0 && signalled == decltype(signalled){} &&
+                        out.find(signalAfter) != std::string::npos) {
+                        kill(pid, signal);
+                        if (secondSignal != 0) {
+                            kill(pid, secondSignal);
+                        }
+                        signalled = std::chrono::steady_clock::now();
+                    }
                 } else {
                     close(fds[i].fd);
                     fds[i].fd = -1;
@@ -97,6 +106,11 @@ UpdaterRun& UpdaterRun::Run() {
     int status = 0;
     waitpid(pid, &status, 0);
     exitCode = !late && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (signalled != decltype(signalled){}) {
+        msToEnd = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now() - signalled)
+                                        .count());
+    }
     return *this;
 }
 

@@ -13,6 +13,12 @@ struct UpdaterRun {
     std::string folder;                    // working folder
     std::vector<std::string> environment;  // NAME=value added to the test's own
     int timeoutMs = 240000;
+    // When `signal` is set, it is sent once standard output holds `signalAfter`; `msToEnd` is
+    // then how long the program took to end after it.
+    int signal = 0;
+    int secondSignal = 0;  // sent right after `signal`
+    std::string signalAfter;
+    long msToEnd = -1;
 
     std::string out;
     std::string err;

@@ -1,16 +1,19 @@
 #include "tests/tools/codeplug/ToolRunner.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <thread>
 
 extern char** environ;
 
@@ -38,7 +41,8 @@ ToolRunner::~ToolRunner() {
     std::filesystem::remove_all(m_Folder, ignored);
 }
 
-ToolResult ToolRunner::Run(const std::vector<std::string>& args) const {
+ToolResult ToolRunner::Run(const std::vector<std::string>& args, int signal,
+                           int signalAfterMs) const {
     const std::string tool = QUILLON_BINARY_DIR "/tools/quillon-tool";
     const std::string outPath = m_Folder + "/.stdout";
     const std::string errPath = m_Folder + "/.stderr";
@@ -65,10 +69,22 @@ ToolResult ToolRunner::Run(const std::vector<std::string>& args) const {
         result.err = "cannot start " + tool;
         return result;
     }
+    std::chrono::steady_clock::time_point signalled;
+    if (signal != 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(signalAfterMs));
+        ::kill(pid, signal);
+        signalled = std::chrono::steady_clock::now();
+    }
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
     }
+    if (signal != 0) {
+        result.msToEnd = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                               std::chrono::steady_clock::now() - signalled)
+                                               .count());
+    }
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.killed = WIFSIGNALED(status);
     result.out = Slurp(outPath);
     result.err = Slurp(errPath);
     std::filesystem::remove(outPath);

@@ -10,6 +10,8 @@ struct ToolResult {
     int exitCode = -1;
     std::string out;
     std::string err;
+    long msToEnd = -1;    // after the signal, when one was sent
+    bool killed = false;  // ended by a signal rather than on its own
 };
 
 // Runs the built quillon-tool with `args` and collects its exit code and output, using a
@@ -21,7 +23,9 @@ public:
     ToolRunner(const ToolRunner&) = delete;
     ToolRunner& operator=(const ToolRunner&) = delete;
 
-    ToolResult Run(const std::vector<std::string>& args) const;
+    // With `signal`, it is sent `signalAfterMs` after the start.
+    ToolResult Run(const std::vector<std::string>& args, int signal = 0,
+                   int signalAfterMs = 0) const;
 
     std::string Path(const std::string& name) const { return m_Folder + "/" + name; }
     void WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) const;

@@ -1,4 +1,9 @@
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -180,6 +185,73 @@ TEST(CodeplugTransferCommand, ReadFailsCleanlyAndLeavesNoFile) {
             << result.err;
         EXPECT_FALSE(tool.Exists("out.bin"));
     }
+}
+
+// A stop signal ends the tool as its own failure does, with exit code 130: the wait for the
+// radio ends at once, no file is left, and the port is free for the next run.
+TEST(CodeplugTransferCommand, StopSignalsEndTheCommandWith130) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        ToolRunner tool;
+        tool.WriteFile("source.bin", GeneratedCodeplug(5, 4));
+        Radio radio(tool, {"--codeplug", tool.Path("source.bin"), "--codeplug-silent-block", "2"});
+        ASSERT_FALSE(radio.path.empty());
+        const ToolResult result =
+            tool.Run({"codeplug", "read", "--port", radio.path, tool.Path("out.bin")}, signal, 700);
+        EXPECT_EQ(result.exitCode, 130) << result.err;
+        EXPECT_FALSE(result.killed);
+        EXPECT_GE(result.msToEnd, 0);
+        EXPECT_LT(result.msToEnd, 2000);
+        EXPECT_EQ(tool.List(), (std::vector<std::string>{"radio.log", "source.bin"}));
+        const ToolResult again = tool.Run({"info", "--port", radio.path});
+        EXPECT_EQ(again.exitCode, 0) << again.err;
+    }
+}
+
+// A signal at the codeplug password prompt gives the terminal its echo back.
+TEST(CodeplugTransferCommand, AStopSignalAtThePasswordPromptRestoresTheEcho) {
+    ToolRunner tool;
+    tool.WriteFile("source.bin", GeneratedCodeplug(5, 4));
+    Radio radio(tool, {"--codeplug", tool.Path("source.bin"), "--codeplug-password", "1234"});
+    ASSERT_FALSE(radio.path.empty());
+    const std::string program = QUILLON_BINARY_DIR "/tools/quillon-tool";
+    const std::string out = tool.Path("out.bin");
+    int terminal = -1;
+    const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::execl(program.c_str(), program.c_str(), "codeplug", "read", "--port", radio.path.c_str(),
+                out.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // The terminal's settings are shared by both ends of the pseudo-terminal.
+    std::string seen;
+    bool echoOff = false;
+    for (int i = 0; i < 500 && seen.find("Codeplug password: ") == std::string::npos; ++i) {
+        pollfd p{terminal, POLLIN, 0};
+        if (::poll(&p, 1, 20) > 0) {
+            char buffer[256];
+            const ssize_t n = ::read(terminal, buffer, sizeof buffer);
+            if (n <= 0) {
+                break;
+            }
+            seen.append(buffer, static_cast<size_t>(n));
+        }
+    }
+    termios settings{};
+    ASSERT_EQ(::tcgetattr(terminal, &settings), 0);
+    echoOff = (settings.c_lflag & ECHO) == 0;
+    ::kill(pid, SIGINT);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_EQ(::tcgetattr(terminal, &settings), 0);
+    ::close(terminal);
+    EXPECT_NE(seen.find("Codeplug password: "), std::string::npos) << seen;
+    EXPECT_TRUE(echoOff);
+    EXPECT_NE(settings.c_lflag & ECHO, 0u);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_FALSE(tool.Exists("out.bin"));
 }
 
 }  // namespace
