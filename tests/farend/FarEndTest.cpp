@@ -173,7 +173,10 @@ int RunDspDownload(Rig& rig) {
     if (!rig.line.Connect()) {
         return kNotConnected;
     }
-    std::istringstream loader(SRecords(kLoaderBytes, 3)), dsp(DspImage());
+    // A DSP loader is read the fixed S3 way and must end with S9.
+    std::string loaderText = SRecords(kLoaderBytes, 3);
+    loaderText.replace(loaderText.rfind("S7"), std::string::npos, "S9030000FC\n");
+    std::istringstream loader(loaderText), dsp(DspImage());
     return DownloadDsp(DownloadContext{rig.Session(), rig.pump, rig.status, nullptr}, loader, dsp,
                        {std::filesystem::current_path()});
 }
