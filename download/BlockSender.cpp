@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 #include <utility>
 
 #include "link/ProtocolTiming.h"
@@ -85,21 +86,83 @@ void BlockSender::SendOne() {
     }
 }
 
+// A negative reply in port mode asks for the block again, for as long as the loader keeps
+// refusing but not for ever. Returns the status of the last wait.
+int BlockSender::ResendWhileRefused(int status, int& which, CommMessage& reply) {
+    CommSession& link = context_.link;
+    const int64_t giveUpAt = context_.pump.NowMs() + timing::kMaxRefusalMs;
+    while (style_ == Style::kCode && status == 1 && which == 1 && link.PortMode() &&
+           link.Active()) {
+        if (context_.pump.NowMs() >= giveUpAt) {
+            return kReplyWaitEnded;
+        }
+        SendOne();
+        status = Wait(kPairSum, 4, kNegative, 2, which, reply);
+    }
+    return status;
+}
+
+// The first of `expected` (second code byte and payload length) within one reply time-out;
+// other frames are dropped. `which` is its index in `expected`, -1 when none came.
+int BlockSender::WaitAny(std::initializer_list<Expected> expected, int& which, CommMessage& reply) {
+    which = -1;
+    CommSession& link = context_.link;
+    const uint32_t timeoutMs = link.TimeoutMs();
+    const int64_t deadline = context_.pump.NowMs() + timeoutMs;
+    int status = kReplyWaitEnded;
+    for (;;) {
+        const int64_t left = deadline - context_.pump.NowMs();
+        if (context_.Cancelled() || left <= 0) {
+            status = kReplyWaitEnded;
+            break;
+        }
+        link.SetTimeout(static_cast<uint32_t>(left));
+        link.SetActive(true);
+        reply = link.ReceiveAnyFrame();
+        status = context_.Cancelled() ? kReplyWaitEnded : link.ReplyStatus();
+        if (status != kReplyReceived) {
+            break;
+        }
+        int index = 0;
+        for (const Expected& e : expected) {
+            if (reply.Length == e.payloadLength && reply.HasCode(kFamily, e.code)) {
+                which = index;
+                break;
+            }
+            ++index;
+        }
+        if (which >= 0) {
+            break;
+        }
+    }
+    link.SetTimeout(timeoutMs);
+    return status;
+}
+
+void BlockSender::VerifyFailure(const CommMessage& reply) {
+    char address[16];
+    std::snprintf(address, sizeof address, "%02X%02X%02X%02X", reply.Data[2], reply.Data[3],
+                  reply.Data[4], reply.Data[5]);
+    verifyText_ = std::string("Flash Verify failed at address: 0x") + address;
+    context_.report.Status(verifyText_);
+    result_ = 6;
+}
+
 // The second block of a pair: the radio's sum, our verdict, its acknowledgement, and for code
 // the resends of a pair whose sums differed. Returns false when the transfer ends.
+//
+// Loaders answer a resent block in one of two ways: with a fresh sum of the pair (02 02), which
+// is compared again, or with an acknowledgement alone (02 07), after which the block is sent
+// again, up to four resends in all.
 bool BlockSender::ExchangeSecond() {
     CommSession& link = context_.link;
     const int negativeLength = style_ == Style::kCode ? 6 : 2;
     int resends = 0;
+    int which = -1;
+    CommMessage reply;
+    int status = Wait(kPairSum, 4, kNegative, 2, which, reply);
     for (;;) {
-        int which = -1;
-        CommMessage reply;
-        int status = Wait(kPairSum, 4, kNegative, 2, which, reply);
-        while (style_ == Style::kCode && status == 1 && which == 1 && link.PortMode() &&
-               link.Active()) {
-            SendOne();
-            status = Wait(kPairSum, 4, kNegative, 2, which, reply);
-        }
+        status = ResendWhileRefused(status, which, reply);
         if (status != 1) {
             result_ = status;
             return false;
@@ -118,28 +181,39 @@ bool BlockSender::ExchangeSecond() {
             return true;
         }
         if (which == 1) {
-            char address[16];
-            std::snprintf(address, sizeof address, "%02X%02X%02X%02X", reply.Data[2], reply.Data[3],
-                          reply.Data[4], reply.Data[5]);
-            verifyText_ = std::string("Flash Verify failed at address: 0x") + address;
-            context_.report.Status(verifyText_);
-            result_ = 6;
+            VerifyFailure(reply);
             return false;
         }
         if (sumGood) {
             return true;
         }
-        if (resends == timing::kMaxChecksumResends) {
-            resendsUsedUp_ = true;
-            result_ = 4;
+        // Resend until the radio sums the pair again (or refuses it), or the resends run out.
+        enum { kAcknowledged, kSummed, kVerifyFailed, kRefused };
+        do {
+            if (resends == timing::kMaxChecksumResends) {
+                resendsUsedUp_ = true;
+                result_ = 4;
+                return false;
+            }
+            ++resends;
+            if (context_.Cancelled()) {
+                result_ = 4;
+                return false;
+            }
+            SendOne();
+            status =
+                WaitAny({{kAck, 2}, {kPairSum, 4}, {kNegative, 6}, {kNegative, 2}}, which, reply);
+        } while (status == 1 && which == kAcknowledged);
+        if (status != 1) {
+            result_ = status;
             return false;
         }
-        ++resends;
-        if (context_.Cancelled()) {
-            result_ = 4;
+        if (which == kVerifyFailed) {
+            VerifyFailure(reply);
             return false;
         }
-        SendOne();
+        // Back to the numbering of the sum wait: 0 a sum, 1 a negative reply.
+        which = which == kSummed ? 0 : 1;
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 #include "download/DownloadContext.h"
@@ -50,6 +51,13 @@ private:
     int Wait(uint8_t codeA, int lengthA, uint8_t codeB, int lengthB, int& which,
              CommMessage& reply);
     bool ExchangeSecond();
+    int ResendWhileRefused(int status, int& which, CommMessage& reply);
+    struct Expected {
+        uint8_t code;  // second code byte (the family is 02)
+        int payloadLength;
+    };
+    int WaitAny(std::initializer_list<Expected> expected, int& which, CommMessage& reply);
+    void VerifyFailure(const CommMessage& reply);
 
     DownloadContext context_;
     Style style_;

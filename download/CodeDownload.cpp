@@ -123,12 +123,17 @@ int SendImage(const DownloadContext& context, std::istream& image, ImageKind kin
     const int64_t maximum = StreamSize(image) / 4 + 64;
     context.report.BeginStep(kind == ImageKind::kLoader ? "loader" : "code", maximum);
 
-    // Start handshake: in port mode a negative reply asks for the start again.
+    // Start handshake: in port mode a negative reply asks for the start again, but not for ever.
     int which = -1;
     int status = kReplyWaitEnded;
     const CommMessage ack = CommMessage::FromCode(kFamily, kAck);
     const CommMessage negative = CommMessage::FromCode(kFamily, kNegative);
+    const int64_t giveUpAt = context.pump.NowMs() + timing::kMaxRefusalMs;
     do {
+        if (context.pump.NowMs() >= giveUpAt) {
+            status = kReplyWaitEnded;
+            break;
+        }
         link.SendCode2(kFamily, kStart, nullptr, 0);
         if (context.Cancelled()) {
             status = kReplyWaitEnded;

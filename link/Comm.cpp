@@ -344,7 +344,7 @@ bool CommSession::WaitForFrame(const std::function<bool(const CommMessage&)>& ac
             continue;
         }
         if (trace_ != nullptr) {
-            const std::vector<uint8_t> wire = BuildFrame(receiver.Frame());
+            const std::vector<uint8_t> wire = receiver.Wire();
             LinkTrace::Frame(*trace_, pump_.NowMs(), "RX", wire.data(),
                              static_cast<int>(wire.size()), receiver.Frame());
         }

@@ -22,6 +22,9 @@ bool FrameReceiver::Feed(uint8_t byte) {
     if (byte == frame::kEnd) {
         if (count_ >= 2 && buffer_[1] == frame::kHeader2Reply) {
             const bool accepted = Complete();
+            if (accepted) {
+                wireCount_ = count_;
+            }
             count_ = 0;
             return accepted;
         }
@@ -35,6 +38,15 @@ bool FrameReceiver::Feed(uint8_t byte) {
     }
     buffer_[static_cast<size_t>(count_++)] = byte;
     return false;
+}
+
+std::vector<uint8_t> FrameReceiver::Wire() const {
+    std::vector<uint8_t> wire;
+    wire.reserve(static_cast<size_t>(wireCount_) + 2);
+    wire.push_back(frame::kStart);
+    wire.insert(wire.end(), buffer_.begin(), buffer_.begin() + wireCount_);
+    wire.push_back(frame::kEnd);
+    return wire;
 }
 
 bool FrameReceiver::Complete() {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "link/CommMessage.h"
 
@@ -24,6 +25,9 @@ public:
     // The last accepted frame: Length is the payload length, Data the payload (header and
     // checksum removed), the rest of Data zero.
     const CommMessage& Frame() const { return frame_; }
+    // The last accepted frame as it came over the line: start byte, header, stuffed payload and
+    // checksum, end byte.
+    std::vector<uint8_t> Wire() const;
 
     // Forgets any partial frame.
     void Reset();
@@ -35,6 +39,7 @@ private:
 
     std::array<uint8_t, kBufferSize> buffer_{};
     int count_ = 0;
+    int wireCount_ = 0;  // bytes of the last accepted frame between its start and end bytes
     bool discarding_ = false;
     CommMessage frame_;
 };

@@ -25,9 +25,12 @@ constexpr int kMaxBootVersionAsks = 20;            // port mode: asks of 04 2D a
 constexpr uint32_t kDownloadReplyTimeoutMs = 15000;  // every wait of a loader/code/DSP download
 constexpr int kBlockPauseMs = 10;                    // after every data block
 constexpr int kMaxChecksumResends = 4;               // resends of a pair after a bad checksum
-constexpr int kDspStartPauseMs = 1000;               // before the first DSP page
-constexpr int kCancelPollMs = 50;      // how often a running download looks at its cancel flag
-constexpr int kCodeLinkSpeed = 19200;  // the link speed after the code has gone down
+// Port mode: how long a loader may keep answering a start or a block with 02 0A before the
+// download ends timed out. Longer than the slowest flash erase and a reply time-out together.
+constexpr int kMaxRefusalMs = 120000;
+constexpr int kDspStartPauseMs = 1000;  // before the first DSP page
+constexpr int kCancelPollMs = 50;       // how often a running download looks at its cancel flag
+constexpr int kCodeLinkSpeed = 19200;   // the link speed after the code has gone down
 // Flash erase waits between the loader and the code.
 constexpr int kEraseTicksShort = 18;      // radio type code 1, or a boot download: 990 ms
 constexpr int kEraseTicks40s = 720;       // radio type code 4: 39,600 ms
@@ -35,8 +38,11 @@ constexpr int kEraseTicks2s = 36;         // radio type codes 0 and 8: 1,980 ms
 constexpr int kEraseTicksDefault = 1440;  // every other radio type code: 79,200 ms
 
 // ---- reset and codeplug restore ----
-constexpr uint32_t kRestartWaitMs = 20000;         // first frame after the radio restarts
-constexpr uint32_t kControlHeadWaitMs = 64000;     // each control-head update (09 03)
+constexpr uint32_t kRestartWaitMs = 20000;      // first frame after the radio restarts
+constexpr uint32_t kControlHeadWaitMs = 64000;  // each control-head update (09 03)
+// All control-head updates together: a few heads take a few minutes; 09 03 for half an hour is
+// a radio stuck repeating it, and the restore goes on.
+constexpr int64_t kControlHeadUpdatesLimitMs = 30 * 60 * 1000;
 constexpr int kResetPauseTicks = 360;              // pause before the codeplug steps: 19.8 s
 constexpr uint32_t kRestoreReplyTimeoutMs = 4000;  // every reply of the restore
 // Progress-bar timer intervals: 100 ticks roughly cover each step.
@@ -48,6 +54,11 @@ constexpr double kProgressDownloadMsPerByte = 0.015;
 
 // ---- codeplug transfer ----
 constexpr uint32_t kCodeplugReplyTimeoutMs = 4000;  // every reply of an upload or download
+// Restart notices (07 25) passed over in one password exchange: a radio sends one per restart.
+constexpr int kMaxRestartNotices = 16;
+// Frames in a row that take a transfer no further (03 08 during an upload, 03 03 with no block
+// since the last question): a radio sends one per block, so this many is a radio repeating itself.
+constexpr int kMaxStalledTransferFrames = 16;
 
 // ---- workflow ----
 constexpr int kStopSettleMs = 50;            // after Stop, before files are deleted

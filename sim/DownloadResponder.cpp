@@ -126,8 +126,14 @@ Reaction DownloadResponder::Block(const Bytes& payload) {
     if (pair_.size() >= 2 * kBlockBytes) {
         // The second block again, after a bad sum.
         pair_.resize(kBlockBytes);
+        pair_.insert(pair_.end(), payload.begin() + 2, payload.end());
+        ++resends_;
+        if (config_.acknowledgeResends && phase_ != Phase::kDsp) {
+            return Answer(Code(0x07));
+        }
+    } else {
+        pair_.insert(pair_.end(), payload.begin() + 2, payload.end());
     }
-    pair_.insert(pair_.end(), payload.begin() + 2, payload.end());
     if (pair_.size() < 2 * kBlockBytes) {
         return Answer(Code(0x07));
     }

@@ -25,6 +25,8 @@ public:
     int64_t LoaderBytes() const { return loaderBytes_; }
     int64_t BlocksReceived() const { return blocks_; }
     int SumsBad() const { return sumsBad_; }
+    // Second blocks that came again after a bad sum.
+    int Resends() const { return resends_; }
     bool CodeEnded() const { return codeEnded_; }
     bool DspEnded() const { return dspEnded_; }
 
@@ -53,6 +55,7 @@ private:
     int64_t loaderBytes_ = 0;
     int64_t blocks_ = 0;
     int sumsBad_ = 0;
+    int resends_ = 0;
     bool codeEnded_ = false;
     bool dspEnded_ = false;
 };

@@ -189,6 +189,8 @@ void ReadDownload(const Json& value, DownloadConfig& download) {
             download.startNegatives = ReadCount(item, key, 1000000);
         } else if (name == "bad_sums") {
             download.badSums = ReadCount(item, key, 1000000);
+        } else if (name == "ack_resends") {
+            download.acknowledgeResends = ReadBool(item, key);
         } else if (name == "verify_fail_at") {
             const long long at = ReadInteger(item, key);
             if (at < 0 || at > 0xFFFFFFFFLL) {

@@ -64,6 +64,7 @@ std::optional<int> ParseSimCommandLine(int argc, const char* const* argv, SimOpt
     std::optional<std::string> codeplug, codeplugOut, codeplugPassword;
     std::optional<int> badChecksumPair, silentBlock;
     bool restartNotice = false;
+    bool ackResends = false;
     if (const char* envDir = std::getenv("QUILLON_COM_DIR")) {
         options.comDir = envDir;
     }
@@ -106,6 +107,9 @@ std::optional<int> ParseSimCommandLine(int argc, const char* const* argv, SimOpt
         ->check(CLI::NonNegativeNumber);
     app.add_option("--bad-sums", badSums, "Report this many pair sums wrong")
         ->check(CLI::NonNegativeNumber);
+    CLI::Option* ackResendsFlag =
+        app.add_flag("--ack-resends,!--sum-resends", ackResends,
+                     "Answer a resent block with 02 07 (or sum the pair again, the default)");
     app.add_option("--verify-fail-at", verifyAt, "Fail the verify of the pair holding this byte");
     app.add_option("--silent-from-block", silentFrom, "No answer to data blocks from this one on")
         ->check(CLI::NonNegativeNumber);
@@ -167,6 +171,9 @@ std::optional<int> ParseSimCommandLine(int argc, const char* const* argv, SimOpt
         override(eraseMs, download.eraseMs);
         override(startNegatives, download.startNegatives);
         override(badSums, download.badSums);
+        if (ackResendsFlag->count() > 0) {
+            download.acknowledgeResends = ackResends;
+        }
         override(silentFrom, download.silentFromBlock);
         override(dropAt, download.dropLineAtBlock);
         override(codeOut, download.codeOutPath);

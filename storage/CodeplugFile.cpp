@@ -55,17 +55,22 @@ bool ResolveLinks(const std::string& path, std::string& target, std::string& err
     return false;
 }
 
+// What a file that is no regular file is, for messages.
+const char* KindOf(mode_t mode) {
+    return S_ISDIR(mode)                    ? "a folder"
+           : S_ISFIFO(mode)                 ? "a FIFO"
+           : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
+           : S_ISSOCK(mode)                 ? "a socket"
+                                            : "not a regular file";
+}
+
 // The mode the written file gets: the existing file's, or 0666 less the umask for a new one.
 // False, with `error` set, when `target` exists and is not a regular file.
 bool ModeFor(const std::string& target, const std::string& path, mode_t& mode, std::string& error) {
     struct stat st {};
     if (::stat(target.c_str(), &st) == 0) {
         if (!S_ISREG(st.st_mode)) {
-            const char* what = S_ISDIR(st.st_mode)                          ? "a folder"
-                               : S_ISFIFO(st.st_mode)                       ? "a FIFO"
-                               : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
-                                                                            : "not a regular file";
-            error = "cannot write " + path + ": it is " + what +
+            error = "cannot write " + path + ": it is " + KindOf(st.st_mode) +
                     "; a codeplug is written only to a regular file";
             return false;
         }
@@ -85,14 +90,22 @@ bool ModeFor(const std::string& target, const std::string& path, mode_t& mode, s
 }  // namespace
 
 bool CodeplugFile::Read(const std::string& path, std::string& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO or a terminal cannot hold the open; only a regular file is
+    // read, and reads of a regular file never block.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         error = SystemError("cannot open", path);
         return false;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error = "cannot read " + path + ": not a regular file";
+    if (::fstat(fd, &st) != 0) {
+        error = SystemError("cannot read", path);
+        ::close(fd);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error = "cannot read " + path + ": it is " + KindOf(st.st_mode) +
+                "; a codeplug is read only from a regular file";
         ::close(fd);
         return false;
     }

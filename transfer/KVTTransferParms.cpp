@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "link/Comm.h"
+#include "link/ProtocolTiming.h"
 #include "serial/ProgressReport.h"
 #include "transfer/BlockScrambler.h"
 #include "transfer/CodeplugMessages.h"
@@ -95,6 +96,7 @@ int KVTTransferParms::RunUpload(CommSession& link, ImageBuffer buffer) {
     if (Progress() != nullptr) {
         Progress()->BeginStep("upload", 0);
     }
+    int stalled = 0;  // 03 08 frames since the last block
     for (;;) {
         if (Cancelled()) {
             link.SendCode2(kFamily, kEnd, nullptr, 0);
@@ -105,8 +107,13 @@ int KVTTransferParms::RunUpload(CommSession& link, ImageBuffer buffer) {
             return -1;
         }
         if (Is(message, kNextBlock)) {
+            if (++stalled > timing::kMaxStalledTransferFrames) {
+                link.SendCode2(kFamily, kEnd, nullptr, 0);
+                return -1;
+            }
             continue;
         }
+        stalled = 0;
         // A block frame without its 128 data bytes is as wrong as any other frame.
         if (!Is(message, kDataBlock) || message.Length < kCodeBytes + kBlockBytes) {
             return -1;
@@ -165,6 +172,7 @@ int KVTTransferParms::RunDownload(CommSession& link, ImageBuffer buffer) {
     }
     int32_t block = 0;
     checksum_ = 0;
+    int questions = 0;  // checksum questions since the last block
     for (;;) {
         if (Cancelled()) {
             // No 03 04 here: the radio would take it for the end of a complete image.
@@ -175,6 +183,9 @@ int KVTTransferParms::RunDownload(CommSession& link, ImageBuffer buffer) {
             return -1;
         }
         if (Is(message, kChecksumQuestion)) {
+            if (++questions > timing::kMaxStalledTransferFrames) {
+                return -1;
+            }
             // A question without its two bytes cannot match.
             const bool match = message.Length >= kCodeBytes + 2 &&
                                ((message.Data[2] << 8) | message.Data[3]) == checksum_;
@@ -198,6 +209,7 @@ int KVTTransferParms::RunDownload(CommSession& link, ImageBuffer buffer) {
                 return result;
             }
             ++block;
+            questions = 0;
             if (Progress() != nullptr) {
                 Progress()->Advance(int64_t{block} * kBlockBytes, int64_t{blocks} * kBlockBytes);
             }

@@ -1,6 +1,7 @@
 #include "transfer/KVTTransferParmsPassChecker.h"
 
 #include "link/Comm.h"
+#include "link/ProtocolTiming.h"
 #include "transfer/CodeplugMessages.h"
 
 namespace quillon {
@@ -48,6 +49,7 @@ int KVTTransferParmsPassChecker::Check() {
     int result = kLinkFailed;
     bool granted = false;
     bool linkFailed = false;
+    int notices = 0;
     while (!granted && attempts <= kMaxAttempts) {
         CommMessage message{};
         result = link->Receive(message);
@@ -73,6 +75,11 @@ int KVTTransferParmsPassChecker::Check() {
             granted = true;
             result = kGranted;
         } else if (Is(message, kStatusFamily, kRestarted)) {
+            // A radio that only ever repeats its restart notice counts as not answering.
+            if (++notices > timing::kMaxRestartNotices) {
+                linkFailed = true;
+                break;
+            }
             continue;
         } else {
             break;

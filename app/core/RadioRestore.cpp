@@ -104,7 +104,8 @@ int RadioRestore::ResetRadio() {
                 "automatically when the radio is reset.",
                 "Quillon Code Updater", MessageIcon::Error);
         } else {
-            while (message.HasCode(0x09, 0x03)) {
+            const int64_t giveUpAt = pump_.NowMs() + timing::kControlHeadUpdatesLimitMs;
+            while (message.HasCode(0x09, 0x03) && pump_.NowMs() < giveUpAt) {
                 progress_.Start(timing::kProgressPerControlHeadMs);
                 message = CommMessage{};
                 view_.Say("Updating Cinder control head...");

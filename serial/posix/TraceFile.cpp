@@ -1,5 +1,8 @@
 #include "serial/posix/TraceFile.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -14,9 +17,14 @@ TraceFile::~TraceFile() {
 }
 
 std::unique_ptr<TraceFile> TraceFile::Open(const std::string& path, std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "ae");
+    // Readable by its owner only: a trace shows the whole conversation with the radio.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
+    std::FILE* file = fd < 0 ? nullptr : ::fdopen(fd, "a");
     if (file == nullptr) {
         error = "Cannot open the trace file " + path + ": " + std::strerror(errno);
+        if (fd >= 0) {
+            ::close(fd);
+        }
         return nullptr;
     }
     return std::unique_ptr<TraceFile>(new TraceFile(file));

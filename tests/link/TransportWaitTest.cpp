@@ -125,7 +125,7 @@ TEST_F(TransportWaitTest, TraceRecordsFramesWithTheirNamesAndTheEndsOfWaits) {
         "0 OPEN /dev/com7 device mode 19200 bit/s",
         "0 TX BA 7F 01 04 1C 60 7E ",
         "[04 1C FileFormatRequest]",
-        "5 RX BA 7F 01 04 1D 05 0B 4F 7E ",
+        "5 RX BA 01 7F 04 1D 05 0B 4F 7E ",  // as it came, header and all
         "[04 1D FileFormatReply]",
         "505 TIMEOUT 500 ms (line idle)",
         " SPEED 57600 bit/s",

@@ -188,17 +188,22 @@ TEST(SimCommandLine, OptionsOverrideTheScenario) {
 TEST(SimCommandLine, DownloadBehaviourFromScenarioAndOptions) {
     RadioConfig fromText;
     LoadScenarioText(R"({"download": {"processor": 8, "erase_ms": 5000, "bad_sums": 2,
+                                       "ack_resends": true,
                                        "verify_fail_at": 4096, "silent_from_block": 7,
                                        "code_out": "/tmp/c.bin"}})",
                      fromText);
-    const Parsed parsed = Parse({"--erase-ms", "100", "--start-negatives", "3",
-                                 "--drop-line-at-block", "9", "--dsp-out", "/tmp/d.bin"});
+    const Parsed parsed =
+        Parse({"--erase-ms", "100", "--start-negatives", "3", "--drop-line-at-block", "9",
+               "--dsp-out", "/tmp/d.bin", "--sum-resends"});
     ASSERT_FALSE(parsed.exitCode) << parsed.err;
     const DownloadConfig& a = fromText.download;
     const DownloadConfig& b = parsed.options.config.download;
     EXPECT_EQ(a.processorCode, 8);
     EXPECT_EQ(a.eraseMs, 5000);
     EXPECT_EQ(a.badSums, 2);
+    EXPECT_TRUE(a.acknowledgeResends);
+    EXPECT_FALSE(b.acknowledgeResends);
+    EXPECT_TRUE(Parse({"--ack-resends"}).options.config.download.acknowledgeResends);
     EXPECT_EQ(a.verifyFailAt, 4096u);
     EXPECT_EQ(a.silentFromBlock, 7);
     EXPECT_EQ(a.codeOutPath, "/tmp/c.bin");

@@ -130,5 +130,50 @@ TEST_F(CodeplugFileWrite, ReplacesRegularFilesOnlyAndKeepsTheirMode) {
     }
 }
 
+// Reading takes regular files only, and neither a FIFO without a writer nor a device can hold
+// the open (a blocking open would hang here).
+using CodeplugFileRead = CodeplugFileWrite;
+
+TEST_F(CodeplugFileRead, ReadsRegularFilesOnlyWithoutBlocking) {
+    struct Case {
+        const char* name;
+        std::function<void(const std::string& in)> prepare;
+        const char* refusal;  // text in the error, nullptr when the file is read
+    };
+    const Case cases[] = {
+        {"regular file", [&](const std::string& in) { Put(in, written); }, nullptr},
+        {"link to a regular file",
+         [&](const std::string& in) {
+             Put(Path("target.cpl"), written);
+             fs::create_symlink("target.cpl", in);
+         },
+         nullptr},
+        {"FIFO without a writer", [](const std::string& in) { ::mkfifo(in.c_str(), 0644); },
+         "it is a FIFO"},
+        {"terminal or device", [](const std::string& in) { fs::create_symlink("/dev/null", in); },
+         "it is a device"},
+        {"folder", [](const std::string& in) { fs::create_directory(in); }, "it is a folder"},
+        {"missing", [](const std::string&) {}, "cannot open"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(dir);
+        fs::create_directory(dir);
+        const std::string in = Path("in.cpl");
+        c.prepare(in);
+        CodeplugFile read;
+        std::string error;
+        const bool ok = read.Read(in, error);
+        EXPECT_EQ(ok, c.refusal == nullptr) << error;
+        if (ok) {
+            EXPECT_EQ(read.ByteLength(), written.size());
+            EXPECT_EQ(read.Image()[0], 0x5F5F);
+            EXPECT_EQ(read.Image()[1], 0x1234);
+        } else {
+            EXPECT_NE(error.find(c.refusal), std::string::npos) << error;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace quillon

@@ -1,5 +1,6 @@
 // `quillon-tool codeplug read|write --port N|PATH FILE`: the codeplug upload and download of
-// the restore, between the radio and a file.
+// the restore, between the radio and a file. A write first reads the radio's codeplug and keeps
+// it where the updater keeps its backups.
 
 #include "tools/quillon-tool/CodeplugTransferCommand.h"
 
@@ -9,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "app/core/CodeplugBackup.h"
 #include "link/ProtocolTiming.h"
 #include "parms/KVTParmsFormat.h"
 #include "storage/CodeplugFile.h"
@@ -34,6 +36,7 @@ struct TransferOptions {
     std::string port;
     std::string file;
     bool force = false;
+    bool noBackup = false;
 };
 
 // Radio byte order (each word high byte first) to and from the image's host-order words.
@@ -139,6 +142,39 @@ int RunRead(const TransferOptions& options) {
     return kExitOk;
 }
 
+// Reads the radio's codeplug and saves it as the updater does before it writes one back.
+// 0 with `path` set to the backup; otherwise the exit code, the reason written to stderr.
+int BackUpRadioCodeplug(CommSession& link, const std::string& serial, std::string& path) {
+    auto bytes = std::make_unique<RadioBytes>();
+    bytes->fill(0);
+    std::cout << "reading the radio's codeplug for a backup\n";
+    int32_t length = 0;
+    {
+        TransferSetup setup(link, *bytes, 0);
+        const int result = setup.transfer.Upload();
+        setup.bar.Finish();
+        length = setup.transfer.Length();
+        if (result <= 0 || length <= 0) {
+            std::cerr << kUploadError << "\n";
+            if (result == 0) {
+                std::cerr << "Access to the codeplug was not granted.\n";
+            }
+            std::cerr << "No backup of the radio's codeplug; nothing written (--no-backup writes "
+                         "without one)\n";
+            return kExitFailed;
+        }
+    }
+    std::string error;
+    const CodeplugBackup backup(CodeplugBackup::DefaultFolder());
+    if (!backup.Save(bytes->data(), static_cast<size_t>(length), serial, path, error)) {
+        std::cerr << "The radio's codeplug could not be saved (" << error
+                  << "); nothing written (--no-backup writes without a backup)\n";
+        return kExitFailed;
+    }
+    std::cout << "radio's codeplug (" << length << " bytes) saved to " << path << "\n";
+    return kExitOk;
+}
+
 int RunWrite(const TransferOptions& options) {
     CodeplugFile file;
     std::string error;
@@ -150,6 +186,14 @@ int RunWrite(const TransferOptions& options) {
     if (!KVTParmsFormat().CheckStructure(file.Image(), &reason)) {
         std::cerr << options.file << ": not a well-formed codeplug: " << reason
                   << "\nrefused: nothing written to the radio\n";
+        return kExitRefused;
+    }
+    // Header word 4 counts the image's words: a file that ends before it lacks its trailer, and
+    // the radio would get filler in its place.
+    const size_t ownLength = 2u * KVTParmsFormat::TotalLength(file.Image());
+    if (file.ByteLength() < ownLength) {
+        std::cerr << options.file << ": the file ends after " << file.ByteLength() << " of its "
+                  << ownLength << " bytes\nrefused: nothing written to the radio\n";
         return kExitRefused;
     }
     RadioConnection connection;
@@ -179,6 +223,12 @@ int RunWrite(const TransferOptions& options) {
     if (serial.empty()) {
         std::cerr << "The radio did not report its serial number; nothing written.\n";
         return kExitFailed;
+    }
+    if (!options.noBackup) {
+        std::string backupPath;
+        if (const int failed = BackUpRadioCodeplug(link, serial, backupPath)) {
+            return failed;
+        }
     }
     auto bytes = std::make_unique<RadioBytes>();
     ToBytes(file.Image(), *bytes);
@@ -212,10 +262,14 @@ void AddCodeplugTransferCommands(CLI::App& codeplug, int& exitCode) {
     read->callback([options, &exitCode] { exitCode = RunRead(*options); });
 
     CLI::App* write = codeplug.add_subcommand(
-        "write", "Write a codeplug file into the radio (asks for its password if it has one)");
+        "write",
+        "Write a codeplug file into the radio, after saving the radio's own codeplug where the "
+        "updater keeps its backups (asks for its password if it has one)");
     write->add_option("--port", options->port, "COM number (1-255) or device path")->required();
     write->add_flag("--force", options->force,
                     "write even when the file's format is not the one the radio reports");
+    write->add_flag("--no-backup", options->noBackup,
+                    "do not read and save the radio's codeplug first (for one already backed up)");
     write->add_option("IN", options->file, "codeplug file to write")->required();
     write->callback([options, &exitCode] { exitCode = RunWrite(*options); });
 }

@@ -241,10 +241,15 @@ TEST(InfoCommand, TracesTheExchangeByOptionOrEnvironment) {
         size_t at = 0;
         for (const std::string& piece :
              {" OPEN " + device + " device mode 19200 bit/s\n", std::string(" TX BA 7F 01 04 1C "),
-              std::string("[04 1C FileFormatRequest]\n"), std::string(" RX BA 7F 01 04 1D "),
-              std::string("[04 1D FileFormatReply]\n"),
+              std::string("[04 1C FileFormatRequest]\n"),
+              // Received frames as they came (the virtual radio's header is 01 7F).
+              std::string(" RX BA 01 7F 04 1D "), std::string("[04 1D FileFormatReply]\n"),
               std::string("[04 04 SerialNumberRequest]\n"),
-              std::string("[04 05 SerialNumberReply]\n"), " CLOSE " + device + "\n"}) {
+              // The serial number starts the codeplug scrambling: its bytes stay out, stuffed
+              // ones (10 7E BA) too.
+              std::string(" RX BA 01 7F 04 05 ** ** ** ** ** ** ** ** ** 7E "
+                          "[04 05 SerialNumberReply]\n"),
+              " CLOSE " + device + "\n"}) {
             const size_t found = trace.find(piece, at);
             ASSERT_NE(found, std::string::npos) << "missing, in order: " << piece << "\n" << trace;
             at = found + piece.size();

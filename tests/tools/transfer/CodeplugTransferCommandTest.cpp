@@ -8,6 +8,10 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -41,6 +45,24 @@ bool AwaitFile(const ToolRunner& tool, const std::string& name) {
     return tool.Exists(name);
 }
 
+// Backups of `codeplug write` go to the scratch folder of `tool`, never to the user's.
+struct ScratchDataHome {
+    explicit ScratchDataHome(const ToolRunner& tool) : folder(tool.Path("data")) {
+        ::setenv("XDG_DATA_HOME", folder.c_str(), 1);
+    }
+    ~ScratchDataHome() { ::unsetenv("XDG_DATA_HOME"); }
+    std::vector<std::filesystem::path> Backups() const {
+        std::vector<std::filesystem::path> found;
+        std::error_code ignored;
+        for (const auto& entry :
+             std::filesystem::directory_iterator(folder + "/quillon/backups", ignored)) {
+            found.push_back(entry.path());
+        }
+        return found;
+    }
+    std::string folder;
+};
+
 // A virtual radio for one test; `extra` are further options.
 struct Radio {
     Radio(const ToolRunner& tool, std::vector<std::string> extra) {
@@ -55,6 +77,7 @@ struct Radio {
 
 TEST(CodeplugTransferCommand, WriteThenReadGivesBackTheSameBytes) {
     ToolRunner tool;
+    const ScratchDataHome home(tool);
     tool.WriteFile("source.bin", GeneratedCodeplug(7, 3));
 
     // A backup from a radio holding the generated codeplug.
@@ -108,12 +131,15 @@ struct RefusalCase {
     std::vector<std::string> toolOptions;
     int exitCode;
     bool stored;
+    const char* says = "";  // in the tool's error output
 };
 
 TEST(CodeplugTransferCommand, WriteRefusesWhatItShouldNot) {
     const Bytes codeplug58 = GeneratedCodeplug(11, 3);
     Bytes malformed = codeplug58;
     malformed[2] ^= 0x01;  // the header block's length no longer fits
+    Bytes cut = codeplug58;
+    cut.resize(cut.size() - 2);  // the last word of the trailer is missing
     const RefusalCase cases[] = {
         {"a format other than the radio's",
          codeplug58,
@@ -129,6 +155,13 @@ TEST(CodeplugTransferCommand, WriteRefusesWhatItShouldNot) {
          true},
         {"a malformed file", malformed, {"--codeplug-format", "5.8"}, {"--force"}, 2, false},
         {"an empty file", {}, {"--codeplug-format", "5.8"}, {}, 2, false},
+        {"a file cut inside its trailer",
+         cut,
+         {"--codeplug-format", "5.8"},
+         {"--force", "--no-backup"},
+         2,
+         false,
+         "ends after"},
         {"a password nobody can type",
          codeplug58,
          {"--codeplug-format", "5.8", "--codeplug-password", "1234"},
@@ -145,6 +178,7 @@ TEST(CodeplugTransferCommand, WriteRefusesWhatItShouldNot) {
     for (const RefusalCase& c : cases) {
         SCOPED_TRACE(c.name);
         ToolRunner tool;
+        const ScratchDataHome home(tool);
         tool.WriteFile("in.bin", c.file);
         std::vector<std::string> radioOptions = c.radioOptions;
         radioOptions.insert(radioOptions.end(), {"--codeplug-out", tool.Path("stored.bin")});
@@ -155,12 +189,47 @@ TEST(CodeplugTransferCommand, WriteRefusesWhatItShouldNot) {
         args.push_back(tool.Path("in.bin"));
         const ToolResult result = tool.Run(args);
         EXPECT_EQ(result.exitCode, c.exitCode) << result.out << result.err;
+        EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
         if (c.stored) {
             EXPECT_TRUE(AwaitFile(tool, "stored.bin"));
         } else {
             // Stop the radio first, so nothing can still be on its way.
             radio.process->Stop(SIGTERM);
             EXPECT_FALSE(tool.Exists("stored.bin"));
+        }
+    }
+}
+
+// Before it writes, `codeplug write` reads what the radio holds and saves it as the updater
+// saves its backups, unless told that the technician has one.
+TEST(CodeplugTransferCommand, WriteSavesTheRadiosCodeplugFirst) {
+    for (const bool backup : {true, false}) {
+        SCOPED_TRACE(backup ? "with a backup" : "--no-backup");
+        ToolRunner tool;
+        const ScratchDataHome home(tool);
+        const Bytes held = GeneratedCodeplug(21, 3);
+        tool.WriteFile("held.bin", held);
+        tool.WriteFile("in.bin", GeneratedCodeplug(22, 3));
+        Radio radio(tool, {"--codeplug", tool.Path("held.bin"), "--codeplug-format", "5.8",
+                           "--codeplug-out", tool.Path("stored.bin")});
+        ASSERT_FALSE(radio.path.empty());
+        std::vector<std::string> args{"codeplug", "write", "--port", radio.path};
+        if (!backup) {
+            args.push_back("--no-backup");
+        }
+        args.push_back(tool.Path("in.bin"));
+        const ToolResult write = tool.Run(args);
+        ASSERT_EQ(write.exitCode, 0) << write.out << write.err;
+        ASSERT_TRUE(AwaitFile(tool, "stored.bin"));
+        const auto backups = home.Backups();
+        ASSERT_EQ(backups.size(), backup ? 1u : 0u);
+        if (backup) {
+            EXPECT_NE(write.out.find("saved to " + backups[0].string()), std::string::npos)
+                << write.out;
+            std::ifstream in(backups[0], std::ios::binary);
+            const Bytes saved{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+            ASSERT_GE(saved.size(), held.size());
+            EXPECT_TRUE(std::equal(held.begin(), held.end(), saved.begin()));
         }
     }
 }
