@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "link/MessageCatalogue.h"
+#include "link/MessageCodes.h"
 
 namespace quillon {
 
@@ -149,7 +150,8 @@ int ReadBootVersion(CommSession& link, uint8_t radioType, uint8_t bootVersion[2]
 }
 
 bool IsRestartMessage(const CommMessage& message) {
-    return message.HasCode(0x07, 0x25) || message.HasCode(0x09, 0x03);
+    return message.HasCode(radiostatus::kFamily, radiostatus::kRestarted) ||
+           message.HasCode(linkcontrol::kFamily, linkcontrol::kControlHeadUpdate);
 }
 
 int ReceivePastRestartMessages(CommSession& link, EventPump& clock, CommMessage& message) {

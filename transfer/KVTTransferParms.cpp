@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "link/Comm.h"
+#include "link/MessageCodes.h"
 #include "serial/ProgressReport.h"
 #include "transfer/BlockScrambler.h"
-#include "transfer/CodeplugMessages.h"
 
 namespace quillon {
 

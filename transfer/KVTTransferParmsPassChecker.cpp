@@ -1,7 +1,7 @@
 #include "transfer/KVTTransferParmsPassChecker.h"
 
 #include "link/Comm.h"
-#include "transfer/CodeplugMessages.h"
+#include "link/MessageCodes.h"
 
 namespace quillon {
 
@@ -72,7 +72,7 @@ int KVTTransferParmsPassChecker::Check() {
                    Is(message, kFamily, kAccessGrantedToo)) {
             granted = true;
             result = kGranted;
-        } else if (Is(message, kStatusFamily, kRestarted)) {
+        } else if (Is(message, radiostatus::kFamily, radiostatus::kRestarted)) {
             continue;
         } else {
             break;

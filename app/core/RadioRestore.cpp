@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "link/MessageCodes.h"
 #include "link/ProtocolTiming.h"
 #include "link/RadioQueries.h"
 #include "parms/CodeplugRestorePlan.h"
@@ -89,7 +90,7 @@ int RadioRestore::ResetRadio() {
                           "Communication Error", MessageIcon::Error);
     }
 
-    if (message.HasCode(0x09, 0x03)) {
+    if (message.HasCode(linkcontrol::kFamily, linkcontrol::kControlHeadUpdate)) {
         if (message.Data[3] != 0) {
             view_.ShowMessage(
                 "Quillon Code Updater has detected that multiple Cinder control heads\nwith the "
@@ -99,7 +100,7 @@ int RadioRestore::ResetRadio() {
                 "automatically when the radio is reset.",
                 "Quillon Code Updater", MessageIcon::Error);
         } else {
-            while (message.HasCode(0x09, 0x03)) {
+            while (message.HasCode(linkcontrol::kFamily, linkcontrol::kControlHeadUpdate)) {
                 progress_.Start(timing::kProgressPerControlHeadMs);
                 message = CommMessage{};
                 view_.Say("Updating Cinder control head...");
@@ -115,10 +116,10 @@ int RadioRestore::ResetRadio() {
 
 std::string RadioRestore::ReadRadioSerial() {
     link_.SetActive(true);
-    link_.SendCode2(0x04, 0x04, nullptr, 0);
+    link_.SendCode2(query::kFamily, query::kSerialNumberRequest, nullptr, 0);
     CommMessage reply;
-    if (ReceivePastRestartMessages(link_, pump_, reply) == 1 && reply.HasCode(0x04, 0x05) &&
-        reply.Length >= 10) {
+    if (ReceivePastRestartMessages(link_, pump_, reply) == 1 &&
+        reply.HasCode(query::kFamily, query::kSerialNumberReply) && reply.Length >= 10) {
         return HexText(reply.Data + 2, 8);
     }
     return {};
@@ -130,10 +131,10 @@ int RadioRestore::RestoreCodeplug(bool hardKey) {
     const std::string serial = ReadRadioSerial();
 
     link_.SetActive(true);
-    link_.SendCode2(0x04, 0x1C, nullptr, 0);
+    link_.SendCode2(query::kFamily, query::kFileFormatRequest, nullptr, 0);
     CommMessage reply;
-    if (ReceivePastRestartMessages(link_, pump_, reply) != 1 || !reply.HasCode(0x04, 0x1D) ||
-        reply.Length < 4) {
+    if (ReceivePastRestartMessages(link_, pump_, reply) != 1 ||
+        !reply.HasCode(query::kFamily, query::kFileFormatReply) || reply.Length < 4) {
         return kRestoreNoAnswer;
     }
     const uint8_t target = KVTParmsFormat::FormatIndexOf(reply.Data[2], reply.Data[3]);
