@@ -199,7 +199,7 @@ void CommSession::SetRadioBaud(int32_t baudRate) {
         transport_->FinishSending();
         if (!transport_->PortMode()) {
             // Let the radio switch before our side does.
-            pump_.SleepMs(100);
+            pump_.SleepMs(timing::kRadioSpeedSettleMs);
         }
     }
     SetLocalBaud(baudRate);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "app/core/ProgressTiming.h"
 #include "link/MessageCodes.h"
 #include "link/ProtocolTiming.h"
 #include "link/RadioQueries.h"
@@ -73,7 +74,7 @@ int RadioRestore::Refuse(int result, const std::string& why) {
 }
 
 int RadioRestore::ResetRadio() {
-    progress_.Start(timing::kProgressRestartWaitMs);
+    progress_.Start(progress::kRestartWaitMs);
     CommMessage message;
     view_.Say("Resetting radio...");
     link_.SetTimeout(timing::kRestartWaitMs);
@@ -101,7 +102,7 @@ int RadioRestore::ResetRadio() {
                 "Quillon Code Updater", MessageIcon::Error);
         } else {
             while (message.HasCode(linkcontrol::kFamily, linkcontrol::kControlHeadUpdate)) {
-                progress_.Start(timing::kProgressPerControlHeadMs);
+                progress_.Start(progress::kPerControlHeadMs);
                 message = CommMessage{};
                 view_.Say("Updating Cinder control head...");
                 link_.SetTimeout(timing::kControlHeadWaitMs);
@@ -142,7 +143,7 @@ int RadioRestore::RestoreCodeplug(bool hardKey) {
     std::vector<uint8_t> buffer(kImageBytes, 0);
     std::unique_ptr<CodeplugExchange> exchange = exchange_(link_, serial, view_);
 
-    progress_.Start(timing::kProgressUploadMs);
+    progress_.Start(progress::kUploadMs);
     NextStep("Uploading codeplug...");
     int32_t uploaded = 0;
     const int n = exchange->Upload(buffer.data(), uploaded);
@@ -205,13 +206,13 @@ int RadioRestore::RestoreCodeplug(bool hardKey) {
         view_.SetStatus("Codeplug saved to " + backupPath_);
     }
 
-    progress_.Start(timing::kProgressResetPauseMs);
+    progress_.Start(progress::kResetPauseMs);
     if (view_.ConsoleMode()) {
         view_.WriteConsole("\nResetting radio and converting codeplug...");
     } else {
         view_.SetStatus("Resetting radio and converting codeplug...");
     }
-    pump_.DelayTicks(timing::kResetPauseTicks);
+    pump_.SleepMs(timing::TicksToMs(timing::kResetPauseTicks));
     progress_.Stop();
     if (cancel_ != nullptr && cancel_->Cancelled()) {
         return kRestoreNotWrittenBack;
@@ -223,7 +224,7 @@ int RadioRestore::RestoreCodeplug(bool hardKey) {
 
     const auto newSize = static_cast<int32_t>(plan.downloadBytes);
     ImageToBytes(*image, buffer.data());
-    progress_.Start(static_cast<int>(newSize * timing::kProgressDownloadMsPerByte));
+    progress_.Start(static_cast<int>(newSize * progress::kDownloadMsPerByte));
     NextStep("Downloading codeplug...");
     const int written = exchange->Download(buffer.data(), newSize);
     progress_.Stop();
