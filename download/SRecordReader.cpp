@@ -3,36 +3,16 @@
 #include <algorithm>
 #include <cstring>
 
+#include "link/HexDigit.h"
+
 namespace quillon {
 
 namespace {
 
-// Value of a hexadecimal digit, or -1.
-constexpr std::array<int8_t, 256> MakeHexTable() {
-    std::array<int8_t, 256> table{};
-    for (auto& v : table) {
-        v = -1;
-    }
-    for (int c = '0'; c <= '9'; ++c) {
-        table[static_cast<size_t>(c)] = static_cast<int8_t>(c - '0');
-    }
-    for (int c = 'A'; c <= 'F'; ++c) {
-        table[static_cast<size_t>(c)] = static_cast<int8_t>(c - 'A' + 10);
-        table[static_cast<size_t>(c + 'a' - 'A')] = static_cast<int8_t>(c - 'A' + 10);
-    }
-    return table;
-}
-
-constexpr std::array<int8_t, 256> kHex = MakeHexTable();
-
-int HexValue(char c) {
-    return kHex[static_cast<uint8_t>(c)];
-}
-
 // The byte of the two characters at `index`, non-digits as 0. The caller keeps index + 1 inside.
 uint8_t ByteAt(std::string_view line, size_t index) {
-    const int hi = std::max(HexValue(line[index]), 0);
-    const int lo = std::max(HexValue(line[index + 1]), 0);
+    const int hi = std::max(HexDigitValue(line[index]), 0);
+    const int lo = std::max(HexDigitValue(line[index + 1]), 0);
     return static_cast<uint8_t>(hi << 4 | lo);
 }
 
@@ -61,7 +41,7 @@ int AddressChars(RecordKind kind) {
 int ByteCountField(std::string_view line) {
     int value = 0;
     for (size_t i = 2; i < 4 && i < line.size(); ++i) {
-        const int digit = HexValue(line[i]);
+        const int digit = HexDigitValue(line[i]);
         if (digit < 0) {
             break;
         }

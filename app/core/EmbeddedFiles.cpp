@@ -7,27 +7,14 @@
 #include <cerrno>
 #include <utility>
 
+#include "serial/posix/WriteAll.h"
+
 namespace quillon {
 namespace {
 
 constexpr size_t kCopyBlock = 1024;
 // JoinPieces gives up looking for a free name after this many (Loader9999.hex).
 constexpr int kMaxJoinCandidates = 10000;
-
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
 
 // Appends the plain file `path` to `out`, in blocks, up to its size as listed.
 void AppendFile(const std::string& path, int out) {

@@ -2,21 +2,10 @@
 
 #include <cstdint>
 
+#include "link/HexDigit.h"
+
 namespace quillon::embed {
 namespace {
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
 
 // Address bytes of record type S0..S9; 0 for a type that does not exist (S4).
 constexpr int kAddressBytes[10] = {2, 2, 3, 4, 0, 2, 3, 4, 3, 2};
@@ -39,15 +28,15 @@ bool CheckRecord(std::string_view line, std::string& reason) {
     }
     unsigned sum = 0;
     for (size_t i = 0; i < hex.size(); i += 2) {
-        const int hi = HexValue(hex[i]);
-        const int lo = HexValue(hex[i + 1]);
+        const int hi = HexDigitValue(hex[i]);
+        const int lo = HexDigitValue(hex[i + 1]);
         if (hi < 0 || lo < 0) {
             reason = "not a hexadecimal digit at column " + std::to_string(i + (hi < 0 ? 3 : 4));
             return false;
         }
         sum += static_cast<unsigned>(hi * 16 + lo);
     }
-    const int count = HexValue(hex[0]) * 16 + HexValue(hex[1]);
+    const int count = HexDigitValue(hex[0]) * 16 + HexDigitValue(hex[1]);
     if (static_cast<size_t>(count) * 2 + 2 != hex.size()) {
         reason = "byte count " + std::to_string(count) + " does not match the " +
                  std::to_string(hex.size() / 2 - 1) + " bytes that follow it";

@@ -1,8 +1,5 @@
 #include "tests/tools/codeplug/ToolRunner.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,7 +9,7 @@
 #include <iterator>
 #include <stdexcept>
 
-extern char** environ;
+#include "tests/support/ChildProcess.h"
 
 namespace quillon::tooltest {
 namespace {
@@ -39,41 +36,9 @@ ToolRunner::~ToolRunner() {
 }
 
 ToolResult ToolRunner::Run(const std::vector<std::string>& args) const {
-    const std::string tool = QUILLON_BINARY_DIR "/tools/quillon-tool";
-    const std::string outPath = m_Folder + "/.stdout";
-    const std::string errPath = m_Folder + "/.stderr";
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(tool.c_str()));
-    for (const std::string& a : args) {
-        argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    // Nobody types into a tool under test.
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    pid_t pid = 0;
-    const int rc = ::posix_spawn(&pid, tool.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ToolResult result;
-    if (rc != 0) {
-        result.err = "cannot start " + tool;
-        return result;
-    }
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-    }
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = Slurp(outPath);
-    result.err = Slurp(errPath);
-    std::filesystem::remove(outPath);
-    std::filesystem::remove(errPath);
-    return result;
+    const test::ProgramRun run =
+        test::RunProgram(test::Program(QUILLON_BINARY_DIR "/tools/quillon-tool", args));
+    return ToolResult{run.exitCode, run.out, run.err};
 }
 
 void ToolRunner::WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) const {
