@@ -5,19 +5,15 @@
 #include <initializer_list>
 #include <utility>
 
+#include "link/MessageCodes.h"
 #include "link/ProtocolTiming.h"
 
 namespace quillon {
 
+using namespace loader;
+
 namespace {
 
-constexpr uint8_t kFamily = 0x02;
-constexpr uint8_t kBlock = 0x09;
-constexpr uint8_t kPairSum = 0x02;
-constexpr uint8_t kSumGood = 0x05;
-constexpr uint8_t kSumBad = 0x06;
-constexpr uint8_t kAck = 0x07;
-constexpr uint8_t kNegative = 0x0A;
 constexpr int kBlockLength = 2 + BlockSender::kBlockDataBytes;
 
 }  // namespace
@@ -26,7 +22,7 @@ BlockSender::BlockSender(const DownloadContext& context, Style style)
     : context_(context), style_(style) {}
 
 void BlockSender::Start(int64_t progressMaximum, std::string progressText, bool consoleProgress) {
-    block_ = CommMessage::FromCode(kFamily, kBlock);
+    block_ = CommMessage::FromCode(kFamily, kDataBlock);
     secondOfPair_ = false;
     pairSum_ = 0;
     result_ = 1;
@@ -97,7 +93,7 @@ int BlockSender::ResendWhileRefused(int status, int& which, CommMessage& reply) 
             return kReplyWaitEnded;
         }
         SendOne();
-        status = Wait(kPairSum, 4, kNegative, 2, which, reply);
+        status = Wait(kPairChecksum, 4, kNegative, 2, which, reply);
     }
     return status;
 }
@@ -160,7 +156,7 @@ bool BlockSender::ExchangeSecond() {
     int resends = 0;
     int which = -1;
     CommMessage reply;
-    int status = Wait(kPairSum, 4, kNegative, 2, which, reply);
+    int status = Wait(kPairChecksum, 4, kNegative, 2, which, reply);
     for (;;) {
         status = ResendWhileRefused(status, which, reply);
         if (status != 1) {
@@ -171,8 +167,8 @@ bool BlockSender::ExchangeSecond() {
         // mismatch, and the pair is sent again.
         const bool sumGood =
             which == 0 && static_cast<uint16_t>(reply.Data[2] << 8 | reply.Data[3]) == pairSum_;
-        link.SendCode2(kFamily, sumGood ? kSumGood : kSumBad, nullptr, 0);
-        status = Wait(kAck, 2, kNegative, negativeLength, which, reply);
+        link.SendCode2(kFamily, sumGood ? kChecksumGood : kChecksumBad, nullptr, 0);
+        status = Wait(kAcknowledge, 2, kNegative, negativeLength, which, reply);
         if (status != 1) {
             result_ = status;
             return false;
@@ -202,7 +198,8 @@ bool BlockSender::ExchangeSecond() {
             }
             SendOne();
             status =
-                WaitAny({{kAck, 2}, {kPairSum, 4}, {kNegative, 6}, {kNegative, 2}}, which, reply);
+                WaitAny({{kAcknowledge, 2}, {kPairChecksum, 4}, {kNegative, 6}, {kNegative, 2}},
+                        which, reply);
         } while (status == 1 && which == kAcknowledged);
         if (status != 1) {
             result_ = status;
@@ -233,7 +230,8 @@ void BlockSender::SendBlock() {
     } else {
         int which = -1;
         CommMessage reply;
-        const int status = Wait(kAck, 2, kNegative, style_ == Style::kCode ? 6 : 2, which, reply);
+        const int status =
+            Wait(kAcknowledge, 2, kNegative, style_ == Style::kCode ? 6 : 2, which, reply);
         if (status != 1) {
             result_ = status;
             return;
@@ -244,7 +242,7 @@ void BlockSender::SendBlock() {
     if (!secondOfPair_) {
         pairSum_ = 0;
     }
-    block_ = CommMessage::FromCode(kFamily, kBlock);
+    block_ = CommMessage::FromCode(kFamily, kDataBlock);
     progress_ += kProgressPerBlock;
     const int64_t position = ProgressPosition();
     context_.report.Advance(position, maximum_);

@@ -7,19 +7,15 @@
 #include "download/CancelWatch.h"
 #include "download/SRecordCheck.h"
 #include "download/SRecordReader.h"
+#include "link/MessageCodes.h"
 #include "link/ProtocolTiming.h"
 
 namespace quillon {
 
+using namespace loader;
+
 namespace {
 
-constexpr uint8_t kFamily = 0x02;
-constexpr uint8_t kStart = 0x01;
-constexpr uint8_t kEnd = 0x04;
-constexpr uint8_t kAck = 0x07;
-constexpr uint8_t kNegative = 0x0A;
-constexpr uint8_t kProcessorQuery = 0x0B;
-constexpr uint8_t kProcessorReply = 0x0C;
 constexpr uint8_t kProcessor416 = 4;
 constexpr uint8_t kProcessor816 = 8;
 constexpr char kDoneText[] = "100% complete...Done.\n";
@@ -126,7 +122,7 @@ int SendImage(const DownloadContext& context, std::istream& image, ImageKind kin
     // Start handshake: in port mode a negative reply asks for the start again, but not for ever.
     int which = -1;
     int status = kReplyWaitEnded;
-    const CommMessage ack = CommMessage::FromCode(kFamily, kAck);
+    const CommMessage ack = CommMessage::FromCode(kFamily, kAcknowledge);
     const CommMessage negative = CommMessage::FromCode(kFamily, kNegative);
     const int64_t giveUpAt = context.pump.NowMs() + timing::kMaxRefusalMs;
     do {
@@ -134,7 +130,7 @@ int SendImage(const DownloadContext& context, std::istream& image, ImageKind kin
             status = kReplyWaitEnded;
             break;
         }
-        link.SendCode2(kFamily, kStart, nullptr, 0);
+        link.SendCode2(kFamily, kImageStart, nullptr, 0);
         if (context.Cancelled()) {
             status = kReplyWaitEnded;
             break;
@@ -185,7 +181,7 @@ int SendImage(const DownloadContext& context, std::istream& image, ImageKind kin
         sender.Close();
     }
     if (sender.Good()) {
-        link.SendCode2(kFamily, kEnd, nullptr, 0);
+        link.SendCode2(kFamily, kImageEnd, nullptr, 0);
         if (kind != ImageKind::kLoader) {
             link.SetRadioBaud(timing::kCodeLinkSpeed);
         }

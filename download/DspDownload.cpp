@@ -9,19 +9,15 @@
 #include "download/CodeDownload.h"
 #include "download/CoffReader.h"
 #include "download/PageFiles.h"
+#include "link/MessageCodes.h"
 #include "link/ProtocolTiming.h"
 
 namespace quillon {
 
+using namespace loader;
+
 namespace {
 
-constexpr uint8_t kFamily = 0x02;
-constexpr uint8_t kDspStart = 0x00;
-constexpr uint8_t kPageAck = 0x03;
-constexpr uint8_t kEnd = 0x04;
-constexpr uint8_t kAck = 0x07;
-constexpr uint8_t kEndOfPage = 0x08;
-constexpr uint8_t kNegative = 0x0A;
 constexpr size_t kPieceBytes = 32000;
 constexpr int64_t kPieceWords = 16000;
 
@@ -145,7 +141,7 @@ int DownloadDsp(const DownloadContext& context, std::istream& loader, std::istre
     context.pump.SleepMs(timing::kDspStartPauseMs);
 
     context.report.Status("Preparing to download ...");
-    int status = Exchange(context, kDspStart, kAck);
+    int status = Exchange(context, kDspImageStart, kAcknowledge);
     if (status != kReplyReceived) {
         return Fail(context, status, DspResultText(status));
     }
@@ -166,12 +162,12 @@ int DownloadDsp(const DownloadContext& context, std::istream& loader, std::istre
         if (!sender.Good()) {
             return Fail(context, sender.Result(), DspResultText(sender.Result()));
         }
-        status = Exchange(context, kEndOfPage, kPageAck);
+        status = Exchange(context, kPageEnd, kPageAcknowledge);
         if (status != kReplyReceived) {
             return Fail(context, status, DspResultText(status));
         }
     }
-    context.link.SendCode2(kFamily, kEnd, nullptr, 0);
+    context.link.SendCode2(kFamily, kImageEnd, nullptr, 0);
     context.report.Status("Download finished");
     return kDownloadOk;
 }

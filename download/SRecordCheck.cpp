@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "link/HexDigit.h"
+
 namespace quillon {
 namespace {
 

@@ -3,27 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "link/HexDigit.h"
+
 namespace quillon {
 
 namespace {
-
-// Value of a hexadecimal digit, or -1.
-constexpr std::array<int8_t, 256> MakeHexTable() {
-    std::array<int8_t, 256> table{};
-    for (auto& v : table) {
-        v = -1;
-    }
-    for (int c = '0'; c <= '9'; ++c) {
-        table[static_cast<size_t>(c)] = static_cast<int8_t>(c - '0');
-    }
-    for (int c = 'A'; c <= 'F'; ++c) {
-        table[static_cast<size_t>(c)] = static_cast<int8_t>(c - 'A' + 10);
-        table[static_cast<size_t>(c + 'a' - 'A')] = static_cast<int8_t>(c - 'A' + 10);
-    }
-    return table;
-}
-
-constexpr std::array<int8_t, 256> kHex = MakeHexTable();
 
 // The byte of the two characters at `index`, non-digits as 0. The caller keeps index + 1 inside.
 uint8_t ByteAt(std::string_view line, size_t index) {
@@ -81,10 +65,6 @@ int Decode(std::string_view line, int start, int count, uint8_t* out) {
 }
 
 }  // namespace
-
-int HexDigitValue(char c) {
-    return kHex[static_cast<uint8_t>(c)];
-}
 
 RecordKind RecordClass(std::string_view line) {
     if (line.size() < 2 || line[0] != 'S') {

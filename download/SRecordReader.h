@@ -17,8 +17,6 @@ enum class RecordKind {
 };
 
 RecordKind RecordClass(std::string_view line);
-// The value of a hexadecimal digit (0-9, A-F, a-f), or -1.
-int HexDigitValue(char c);
 // True for the termination records S7 and S9.
 bool IsEndRecord(std::string_view line);
 // The number of data bytes of a data record: its byte count less the address bytes and the

@@ -9,6 +9,7 @@
 #include "link/FrameFormat.h"
 #include "link/FrameReceiver.h"
 #include "link/LinkTrace.h"
+#include "link/MessageCodes.h"
 #include "link/PortTransport.h"
 #include "serial/CancelFlag.h"
 
@@ -192,13 +193,13 @@ void CommSession::SetLocalBaud(int32_t baudRate) {
 
 void CommSession::SetRadioBaud(int32_t baudRate) {
     const uint8_t code = RadioSpeedCode(baudRate);
-    SendMessage(CommMessage::FromCode(0x09, 0x00, &code, 1));
+    SendMessage(CommMessage::FromCode(linkcontrol::kFamily, linkcontrol::kSetSpeed, &code, 1));
     if (transport_) {
         // The 09 00 frame must leave at the old speed, or the radio never sees it.
         transport_->FinishSending();
         if (!transport_->PortMode()) {
             // Let the radio switch before our side does.
-            pump_.SleepMs(100);
+            pump_.SleepMs(timing::kRadioSpeedSettleMs);
         }
     }
     SetLocalBaud(baudRate);
@@ -206,8 +207,10 @@ void CommSession::SetRadioBaud(int32_t baudRate) {
 
 bool CommSession::ProbeInterface() {
     static constexpr uint8_t kProbeData[] = {0x77, 0x77, 0x77};
-    const std::vector<uint8_t> probe = frame::BuildFrame(
-        CommMessage::FromCode(0x09, 0x01, kProbeData, sizeof kProbeData), frame::kHeader2Probe);
+    const std::vector<uint8_t> probe =
+        frame::BuildFrame(CommMessage::FromCode(linkcontrol::kFamily, linkcontrol::kInterfaceProbe,
+                                                kProbeData, sizeof kProbeData),
+                          frame::kHeader2Probe);
     CommMessage raw;
     raw.Length = static_cast<int32_t>(probe.size());
     std::copy(probe.begin(), probe.end(), raw.Data);
@@ -216,10 +219,11 @@ bool CommSession::ProbeInterface() {
     SendMessage(raw);
     SetFraming(1);
 
-    const CommMessage boxReply = CommMessage::FromCode(0x09, 0x02);
+    const CommMessage boxReply =
+        CommMessage::FromCode(linkcontrol::kFamily, linkcontrol::kInterfaceReply);
     int which = 0;
     const CommMessage reply = ReceiveReply(boxReply, 6, boxReply, 6, which);
-    return reply.HasCode(0x09, 0x02);
+    return reply.HasCode(linkcontrol::kFamily, linkcontrol::kInterfaceReply);
 }
 
 // ---- sending ----

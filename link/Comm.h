@@ -7,6 +7,7 @@
 
 #include "link/CommMessage.h"
 #include "link/LinkTransport.h"
+#include "link/ProtocolTiming.h"
 #include "serial/EventPump.h"
 #include "serial/KVTCommDevice.h"
 #include "serial/LinkDevice.h"
@@ -131,7 +132,7 @@ private:
     uint32_t framing_ = 0;
     std::unique_ptr<LinkTransport> transport_;
     quillon::Timer* timer_ = nullptr;
-    uint32_t timeoutMs_ = 4000;
+    uint32_t timeoutMs_ = timing::kDefaultReplyTimeoutMs;
     const CancelFlag* cancel_ = nullptr;
     TraceSink* trace_ = TraceSink::Active();
     OpenFailure openFailure_;

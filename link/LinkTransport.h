@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "link/ProtocolTiming.h"
+
 namespace quillon {
 
 class CancelFlag;
@@ -40,7 +42,7 @@ public:
     void SetCancelFlag(const CancelFlag* flag) { cancel_ = flag; }
 
     // The longest a send or a close waits for room in (or the draining of) the line.
-    static constexpr int kTransmitWaitLimitMs = 10000;
+    static constexpr int kTransmitWaitLimitMs = timing::kTransmitWaitLimitMs;
 
 protected:
     const CancelFlag* cancel_ = nullptr;

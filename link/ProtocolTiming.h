@@ -7,19 +7,19 @@
 // pauses; they are kept as ticks where the protocol counts them so.
 namespace quillon::timing {
 
-constexpr int kTickMs = 55;
+constexpr int kTickMs = 55;  // one tick of a counted pause
 constexpr int TicksToMs(int ticks) {
     return ticks * kTickMs;
 }
 
 // ---- link session ----
 constexpr uint32_t kDefaultReplyTimeoutMs = 4000;  // the session's time-out until set
-constexpr uint32_t kQueryTimeoutMs = 4000;         // version, boot-version and serial queries
-constexpr uint32_t kShortQueryTimeoutMs = 500;     // radio information, SEM, portable/mobile kind
-constexpr uint32_t kProbeTimeoutMs = 500;          // interface-box probe
-constexpr int kRadioSpeedSettleMs = 100;           // device mode: the radio switches before we do
-constexpr int kTransmitWaitLimitMs = 10000;        // room in / draining of the transmit queue
-constexpr int kMaxBootVersionAsks = 20;            // port mode: asks of 04 2D answered by 04 20
+constexpr uint32_t kQueryTimeoutMs = 4000;      // version (SEM too), boot-version, serial queries
+constexpr uint32_t kShortQueryTimeoutMs = 500;  // radio information, portable/mobile kind
+constexpr uint32_t kProbeTimeoutMs = 500;       // interface-box probe
+constexpr int kRadioSpeedSettleMs = 100;        // device mode: the radio switches before we do
+constexpr int kTransmitWaitLimitMs = 10000;     // room in / draining of the transmit queue
+constexpr int kMaxBootVersionAsks = 20;         // port mode: asks of 04 2D answered by 04 20
 
 // ---- code download ----
 constexpr uint32_t kDownloadReplyTimeoutMs = 15000;  // every wait of a loader/code/DSP download
@@ -45,12 +45,6 @@ constexpr uint32_t kControlHeadWaitMs = 64000;  // each control-head update (09 
 constexpr int64_t kControlHeadUpdatesLimitMs = 30 * 60 * 1000;
 constexpr int kResetPauseTicks = 360;              // pause before the codeplug steps: 19.8 s
 constexpr uint32_t kRestoreReplyTimeoutMs = 4000;  // every reply of the restore
-// Progress-bar timer intervals: 100 ticks roughly cover each step.
-constexpr int kProgressRestartWaitMs = 200;
-constexpr int kProgressPerControlHeadMs = 1080;
-constexpr int kProgressUploadMs = 300;
-constexpr int kProgressResetPauseMs = 200;
-constexpr double kProgressDownloadMsPerByte = 0.015;
 
 // ---- codeplug transfer ----
 constexpr uint32_t kCodeplugReplyTimeoutMs = 4000;  // every reply of an upload or download

@@ -4,13 +4,12 @@
 #include <cstring>
 
 #include "link/MessageCatalogue.h"
+#include "link/MessageCodes.h"
+#include "link/ProtocolTiming.h"
 
 namespace quillon {
 
 namespace {
-
-constexpr uint32_t kQueryTimeoutMs = 4000;
-constexpr uint32_t kRadioInfoTimeoutMs = 500;
 
 bool IsOneOf(uint8_t value, std::initializer_list<uint8_t> set) {
     return std::find(set.begin(), set.end(), value) != set.end();
@@ -62,7 +61,7 @@ int Query(CommSession& link, int32_t requestId, int32_t replyId, uint8_t* out, i
 }  // namespace
 
 int ReadVersionInfo(CommSession& link, uint8_t radioType, VersionInfo& info, bool askSem) {
-    link.SetTimeout(kQueryTimeoutMs);
+    link.SetTimeout(timing::kQueryTimeoutMs);
 
     struct Step {
         int32_t request;
@@ -118,7 +117,7 @@ int ReadVersionInfo(CommSession& link, uint8_t radioType, VersionInfo& info, boo
 }
 
 int ReadBootVersion(CommSession& link, uint8_t radioType, uint8_t bootVersion[2]) {
-    link.SetTimeout(kQueryTimeoutMs);
+    link.SetTimeout(timing::kQueryTimeoutMs);
     uint8_t version[2] = {};
     bool notAvailable = false;
     int status =
@@ -126,8 +125,8 @@ int ReadBootVersion(CommSession& link, uint8_t radioType, uint8_t bootVersion[2]
     if (link.PortMode()) {
         // A radio that is not ready yet answers 04 20: ask again while the link is active, but
         // not for ever.
-        for (int asks = 1; asks < kMaxBootVersionAsks && status == kReplyReceived && notAvailable &&
-                           link.Active();
+        for (int asks = 1; asks < timing::kMaxBootVersionAsks && status == kReplyReceived &&
+                           notAvailable && link.Active();
              ++asks) {
             status = Query(link, msgid::kBootVersionRequest, msgid::kBootVersionReply, version, 2,
                            notAvailable);
@@ -149,7 +148,8 @@ int ReadBootVersion(CommSession& link, uint8_t radioType, uint8_t bootVersion[2]
 }
 
 bool IsRestartMessage(const CommMessage& message) {
-    return message.HasCode(0x07, 0x25) || message.HasCode(0x09, 0x03);
+    return message.HasCode(radiostatus::kFamily, radiostatus::kRestarted) ||
+           message.HasCode(linkcontrol::kFamily, linkcontrol::kControlHeadUpdate);
 }
 
 int ReceivePastRestartMessages(CommSession& link, EventPump& clock, CommMessage& message) {
@@ -178,7 +178,7 @@ int ReceivePastRestartMessages(CommSession& link, EventPump& clock, CommMessage&
 
 int ReadRadioInfo(CommSession& link, EventPump& clock, uint8_t radioInfo[10]) {
     std::memset(radioInfo, 0, 10);
-    link.SetTimeout(kRadioInfoTimeoutMs);
+    link.SetTimeout(timing::kShortQueryTimeoutMs);
     link.SetActive(true);
     SendRequest(link, msgid::kRadioInfoRequest);
     CommMessage reply;
@@ -191,7 +191,7 @@ int ReadRadioInfo(CommSession& link, EventPump& clock, uint8_t radioInfo[10]) {
 
 int ReadRadioInfo(CommSession& link, uint8_t radioInfo[10]) {
     std::memset(radioInfo, 0, 10);
-    link.SetTimeout(kRadioInfoTimeoutMs);
+    link.SetTimeout(timing::kShortQueryTimeoutMs);
     link.SetActive(false);
     SendRequest(link, msgid::kRadioInfoRequest);
     link.SetActive(true);

@@ -22,10 +22,9 @@ int ReadVersionInfo(CommSession& link, uint8_t radioType, VersionInfo& info, boo
 
 // Asks the boot load version, major and minor (time-out 4000 ms). 1, 2 or 4 as the link
 // reports; 5 for a radio of type code 1, 5, 7 or 8 that gave none (zeros stored). In port mode
-// a 04 20 answer is asked again, at most kMaxBootVersionAsks times in all; an answer of 04 20
-// stores zeros.
+// a 04 20 answer is asked again, at most timing::kMaxBootVersionAsks times in all; an answer
+// of 04 20 stores zeros.
 int ReadBootVersion(CommSession& link, uint8_t radioType, uint8_t bootVersion[2]);
-constexpr int kMaxBootVersionAsks = 20;
 
 // Asks the 10 bytes of radio information (time-out 500 ms); the bytes are zero unless the
 // status is 1.

@@ -57,9 +57,6 @@ public:
             WaitForActivity(deadline);
         }
     }
-
-    // Pauses a number of 55 ms ticks while events keep flowing.
-    void DelayTicks(int ticks) { SleepMs(ticks * 55); }
 };
 
 }  // namespace quillon

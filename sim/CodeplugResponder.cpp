@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <fstream>
 
+#include "link/MessageCodes.h"
 #include "transfer/BlockScrambler.h"
-#include "transfer/CodeplugMessages.h"
 #include "transfer/Des.h"
 
 namespace quillon::sim {
@@ -16,7 +16,7 @@ namespace {
 constexpr uint8_t kErasedByte = 0xFF;
 constexpr int kMaxBlocks = CodeplugResponder::kMemoryBytes / CodeplugResponder::kBlockBytes;
 
-const Bytes kRestartNotice{0x07, 0x25};
+const Bytes kRestartNotice{radiostatus::kFamily, radiostatus::kRestarted};
 
 Bytes Code(uint8_t code2) {
     return Bytes{kFamily, code2};

@@ -3,12 +3,13 @@
 #include <fstream>
 #include <utility>
 
+#include "link/MessageCodes.h"
+
 namespace quillon::sim {
 
-namespace {
+using namespace loader;
 
-constexpr uint8_t kFamily = 0x02;
-constexpr size_t kBlockBytes = 128;
+namespace {
 
 Bytes Code(uint8_t code) {
     return Bytes{kFamily, code};
@@ -39,29 +40,29 @@ Reaction DownloadResponder::Respond(const Request& request) {
     if (request.IsProbe() || payload.size() < 2) {
         return Ignored("download message with the probe header ignored");
     }
-    if (payload[1] != 0x09 && payload.size() != 2) {
+    if (payload[1] != kDataBlock && payload.size() != 2) {
         return Ignored("download message with unexpected data ignored");
     }
     switch (payload[1]) {
-        case 0x01:
+        case kImageStart:
             return Start(false);
-        case 0x00:
+        case kDspImageStart:
             return Start(true);
-        case 0x09:
+        case kDataBlock:
             return Block(payload);
-        case 0x05:
+        case kChecksumGood:
             return Verdict(true);
-        case 0x06:
+        case kChecksumBad:
             return Verdict(false);
-        case 0x04:
+        case kImageEnd:
             return End();
-        case 0x08:
+        case kPageEnd:
             return EndOfPage();
-        case 0x0B:
+        case kProcessorQuery:
             if (phase_ != Phase::kLoaderInRam) {
                 return Ignored("processor query without a loader in RAM");
             }
-            return Answer(Bytes{kFamily, 0x0C, 0x00, config_.processorCode});
+            return Answer(Bytes{kFamily, kProcessorReply, 0x00, config_.processorCode});
         default:
             return Ignored("unknown download message");
     }
@@ -73,9 +74,9 @@ Reaction DownloadResponder::Start(bool dsp) {
     }
     if (negativesLeft_ > 0) {
         --negativesLeft_;
-        return Answer(Code(0x0A));
+        return Answer(Code(kNegative));
     }
-    Reaction reaction = Answer(Code(0x07));
+    Reaction reaction = Answer(Code(kAcknowledge));
     pair_.clear();
     awaitVerdict_ = false;
     if (dsp) {
@@ -135,7 +136,7 @@ Reaction DownloadResponder::Block(const Bytes& payload) {
         pair_.insert(pair_.end(), payload.begin() + 2, payload.end());
     }
     if (pair_.size() < 2 * kBlockBytes) {
-        return Answer(Code(0x07));
+        return Answer(Code(kAcknowledge));
     }
     uint16_t sum = PairSum();
     if (badSumsLeft_ > 0) {
@@ -143,7 +144,8 @@ Reaction DownloadResponder::Block(const Bytes& payload) {
         sum = static_cast<uint16_t>(sum + 1);
     }
     awaitVerdict_ = true;
-    return Answer(Bytes{kFamily, 0x02, static_cast<uint8_t>(sum >> 8), static_cast<uint8_t>(sum)});
+    return Answer(
+        Bytes{kFamily, kPairChecksum, static_cast<uint8_t>(sum >> 8), static_cast<uint8_t>(sum)});
 }
 
 Reaction DownloadResponder::Verdict(bool good) {
@@ -154,14 +156,14 @@ Reaction DownloadResponder::Verdict(bool good) {
     if (!good) {
         ++sumsBad_;
         if (phase_ != Phase::kDsp) {
-            return Answer(Code(0x07));  // the second block comes again
+            return Answer(Code(kAcknowledge));  // the second block comes again
         }
     }
     if (phase_ == Phase::kCode && config_.verifyFailAt) {
         const uint32_t at = *config_.verifyFailAt;
         if (at >= code_.size() && at < code_.size() + pair_.size()) {
             pair_.clear();
-            return Answer(Bytes{kFamily, 0x0A, static_cast<uint8_t>(at >> 24),
+            return Answer(Bytes{kFamily, kNegative, static_cast<uint8_t>(at >> 24),
                                 static_cast<uint8_t>(at >> 16), static_cast<uint8_t>(at >> 8),
                                 static_cast<uint8_t>(at)});
         }
@@ -172,7 +174,7 @@ Reaction DownloadResponder::Verdict(bool good) {
         page_.insert(page_.end(), pair_.begin(), pair_.end());
     }
     pair_.clear();
-    return Answer(Code(0x07));
+    return Answer(Code(kAcknowledge));
 }
 
 Reaction DownloadResponder::End() {
@@ -212,7 +214,7 @@ Reaction DownloadResponder::EndOfPage() {
     pages_.push_back(std::move(page_));
     page_.clear();
     pair_.clear();
-    return Answer(Code(0x03));
+    return Answer(Code(kPageAcknowledge));
 }
 
 void DownloadResponder::WriteFile(const std::string& path, const Bytes& bytes) const {

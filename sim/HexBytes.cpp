@@ -1,23 +1,8 @@
 #include "sim/HexBytes.h"
 
+#include "link/HexDigit.h"
+
 namespace quillon::sim {
-
-namespace {
-
-int DigitValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
-}  // namespace
 
 std::string FormatHex(const uint8_t* data, size_t size) {
     static const char kDigits[] = "0123456789ABCDEF";
@@ -43,7 +28,7 @@ std::optional<Bytes> ParseHex(std::string_view text) {
             }
             continue;
         }
-        const int value = DigitValue(c);
+        const int value = HexDigitValue(c);
         if (value < 0) {
             return std::nullopt;
         }

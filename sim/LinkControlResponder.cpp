@@ -1,5 +1,7 @@
 #include "sim/LinkControlResponder.h"
 
+#include "link/MessageCodes.h"
+
 namespace quillon::sim {
 
 std::optional<uint32_t> LinkControlResponder::SpeedForCode(uint8_t code) {
@@ -23,7 +25,7 @@ Reaction LinkControlResponder::Respond(const Request& request) {
     Reaction reaction;
     const Bytes& payload = request.payload;
     const uint8_t code = payload.size() >= 2 ? payload[1] : 0xFF;
-    if (code == 0x00 && !request.IsProbe()) {
+    if (code == linkcontrol::kSetSpeed && !request.IsProbe()) {
         if (payload.size() != 3) {
             reaction.note = "speed change without exactly one data byte ignored";
         } else if (auto speed = SpeedForCode(payload[2])) {
@@ -31,13 +33,13 @@ Reaction LinkControlResponder::Respond(const Request& request) {
         } else {
             reaction.note = "unknown speed code " + FormatHex(&payload[2], 1) + ", speed kept";
         }
-    } else if (code == 0x01 && request.IsProbe()) {
+    } else if (code == linkcontrol::kInterfaceProbe && request.IsProbe()) {
         if (payload.size() != 5) {
             reaction.note = "probe without exactly three data bytes ignored";
         } else if (!config_.box) {
             reaction.note = "probe not answered: no interface box";
         } else {
-            Bytes reply{0x09, 0x02};
+            Bytes reply{linkcontrol::kFamily, linkcontrol::kInterfaceReply};
             reply.insert(reply.end(), config_.boxData.begin(), config_.boxData.end());
             reaction.replies.push_back(std::move(reply));
         }

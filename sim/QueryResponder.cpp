@@ -1,12 +1,16 @@
 #include "sim/QueryResponder.h"
 
+#include "link/MessageCodes.h"
+
 namespace quillon::sim {
+
+using namespace query;
 
 namespace {
 
 template <size_t N>
 Bytes Answer(uint8_t code, const std::array<uint8_t, N>& data) {
-    Bytes reply{0x04, code};
+    Bytes reply{kFamily, code};
     reply.insert(reply.end(), data.begin(), data.end());
     return reply;
 }
@@ -25,33 +29,33 @@ Reaction QueryResponder::Respond(const Request& request) {
         return reaction;
     }
     switch (payload[1]) {
-        case 0x1C:
-            reaction.replies.push_back(Answer(0x1D, config_.codeplugFormat));
+        case kFileFormatRequest:
+            reaction.replies.push_back(Answer(kFileFormatReply, config_.codeplugFormat));
             break;
-        case 0x0B:
-            reaction.replies.push_back(Answer(0x0C, config_.dspVersion));
+        case kDspVersionRequest:
+            reaction.replies.push_back(Answer(kDspVersionReply, config_.dspVersion));
             break;
-        case 0x09:
-            reaction.replies.push_back(Answer(0x0A, config_.controllerVersion));
+        case kControllerVersionRequest:
+            reaction.replies.push_back(Answer(kControllerVersionReply, config_.controllerVersion));
             break;
-        case 0x07:
-            reaction.replies.push_back(Answer(0x08, config_.hardwareRevision));
+        case kHardwareRevisionRequest:
+            reaction.replies.push_back(Answer(kHardwareRevisionReply, config_.hardwareRevision));
             break;
-        case 0x04:
-            reaction.replies.push_back(Answer(0x05, config_.serialNumber));
+        case kSerialNumberRequest:
+            reaction.replies.push_back(Answer(kSerialNumberReply, config_.serialNumber));
             break;
-        case 0x2D:
-            reaction.replies.push_back(Answer(0x2E, config_.bootVersion));
+        case kBootVersionRequest:
+            reaction.replies.push_back(Answer(kBootVersionReply, config_.bootVersion));
             break;
-        case 0x3E:
-            reaction.replies.push_back(Answer(0x3F, config_.semVersion));
+        case kSemVersionRequest:
+            reaction.replies.push_back(Answer(kSemVersionReply, config_.semVersion));
             break;
-        case 0x67:
-            reaction.replies.push_back(
-                Answer(0x68, std::array<uint8_t, 1>{static_cast<uint8_t>(config_.portable)}));
+        case kRadioKindRequest:
+            reaction.replies.push_back(Answer(
+                kRadioKindReply, std::array<uint8_t, 1>{static_cast<uint8_t>(config_.portable)}));
             break;
-        case 0x6F:
-            reaction.replies.push_back(Answer(0x70, config_.radioInfo));
+        case kRadioInfoRequest:
+            reaction.replies.push_back(Answer(kRadioInfoReply, config_.radioInfo));
             break;
         default:
             reaction.note = "unknown query";

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "link/MessageCodes.h"
+
 namespace quillon::sim {
 
 namespace {
@@ -9,7 +11,7 @@ namespace {
 // H2 of a reply spoiled by the wrong-header fault: the value requests carry.
 constexpr uint8_t kWrongReplyH2 = RadioFramer::kMessageH2;
 
-const Bytes kUnableReply{0x04, 0x20};
+const Bytes kUnableReply{query::kFamily, query::kNotAvailable};
 constexpr uint32_t kRestartSpeed = 19200;
 
 }  // namespace
@@ -22,10 +24,10 @@ RadioSimulator::RadioSimulator(RadioConfig config, FrameLog& log)
       download_(config_.download, [this] { return clock_ ? clock_() : 0; }),
       codeplug_(config_),
       faults_(config_.faults) {
-    dispatcher_.Register(0x04, queries_);
-    dispatcher_.Register(0x09, linkControl_);
-    dispatcher_.Register(0x02, download_);
-    dispatcher_.Register(0x03, codeplug_);
+    dispatcher_.Register(query::kFamily, queries_);
+    dispatcher_.Register(linkcontrol::kFamily, linkControl_);
+    dispatcher_.Register(loader::kFamily, download_);
+    dispatcher_.Register(codeplug::kFamily, codeplug_);
 }
 
 std::vector<OutputStep> RadioSimulator::Receive(const uint8_t* data, size_t size) {

@@ -1,5 +1,7 @@
 #include "sim/RestartPlan.h"
 
+#include "link/MessageCodes.h"
+
 namespace quillon::sim {
 
 std::vector<RestartPlan::Message> RestartPlan::Messages() const {
@@ -7,13 +9,13 @@ std::vector<RestartPlan::Message> RestartPlan::Messages() const {
     if (!enabled) {
         return messages;
     }
-    const Bytes announce{0x07, 0x25};
+    const Bytes announce{radiostatus::kFamily, radiostatus::kRestarted};
     std::vector<Bytes> heads;
     if (addressConflict) {
-        heads.push_back({0x09, 0x03, 0x00, 0x01});
+        heads.push_back({linkcontrol::kFamily, linkcontrol::kControlHeadUpdate, 0x00, 0x01});
     } else {
         for (int i = 0; i < controlHeads; ++i) {
-            heads.push_back({0x09, 0x03, 0x00, 0x00});
+            heads.push_back({linkcontrol::kFamily, linkcontrol::kControlHeadUpdate, 0x00, 0x00});
         }
     }
     if (announceFirst) {

@@ -8,26 +8,13 @@
 #include <cstring>
 #include <vector>
 
+#include "serial/posix/WriteAll.h"
+
 namespace quillon {
 namespace {
 
 std::string SystemError(const std::string& what, const std::string& path) {
     return what + " " + path + ": " + std::strerror(errno);
-}
-
-bool WriteAll(int fd, const uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 // Follows symbolic links from `path` to the name that is finally replaced (which need not

@@ -3,10 +3,11 @@
 #include <algorithm>
 
 #include "link/Comm.h"
+#include "link/HexDigit.h"
+#include "link/MessageCodes.h"
 #include "link/ProtocolTiming.h"
 #include "serial/ProgressReport.h"
 #include "transfer/BlockScrambler.h"
-#include "transfer/CodeplugMessages.h"
 
 namespace quillon {
 
@@ -21,17 +22,9 @@ bool Is(const CommMessage& message, uint8_t code2) {
     return message.Length >= kCodeBytes && message.Data[0] == kFamily && message.Data[1] == code2;
 }
 
+// A serial-number digit; anything else counts as 0.
 int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return 0;
+    return std::max(HexDigitValue(c), 0);
 }
 
 bool IsBlankOrControl(char c) {

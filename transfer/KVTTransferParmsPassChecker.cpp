@@ -1,8 +1,8 @@
 #include "transfer/KVTTransferParmsPassChecker.h"
 
 #include "link/Comm.h"
+#include "link/MessageCodes.h"
 #include "link/ProtocolTiming.h"
-#include "transfer/CodeplugMessages.h"
 
 namespace quillon {
 
@@ -74,7 +74,7 @@ int KVTTransferParmsPassChecker::Check() {
                    Is(message, kFamily, kAccessGrantedToo)) {
             granted = true;
             result = kGranted;
-        } else if (Is(message, kStatusFamily, kRestarted)) {
+        } else if (Is(message, radiostatus::kFamily, radiostatus::kRestarted)) {
             // A radio that only ever repeats its restart notice counts as not answering.
             if (++notices > timing::kMaxRestartNotices) {
                 linkFailed = true;

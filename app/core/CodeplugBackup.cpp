@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "serial/posix/WriteAll.h"
+
 namespace quillon {
 
 namespace {
@@ -96,20 +98,8 @@ bool CodeplugBackup::Save(const uint8_t* bytes, std::size_t length, const std::s
         error = "too many backups named " + base;
         return false;
     }
-    std::size_t written = 0;
-    while (written < length) {
-        const ssize_t n = ::write(fd, bytes + written, length - written);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            error = "cannot write " + path + ": " + std::strerror(n < 0 ? errno : EIO);
-            break;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    bool ok = written == length && ::fsync(fd) == 0;
-    if (written == length && !ok) {
+    bool ok = WriteAll(fd, bytes, length) && ::fsync(fd) == 0;
+    if (!ok) {
         error = "cannot write " + path + ": " + std::strerror(errno);
     }
     if (::close(fd) != 0 && ok) {

@@ -9,27 +9,14 @@
 #include <cerrno>
 #include <utility>
 
+#include "serial/posix/WriteAll.h"
+
 namespace quillon {
 namespace {
 
 constexpr size_t kCopyBlock = 1024;
 // JoinPieces gives up looking for a free name after this many (Loader9999.hex).
 constexpr int kMaxJoinCandidates = 10000;
-
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
 
 // Appends the plain file `path` to `out`, in blocks: exactly its size as listed, or false.
 bool AppendFile(const std::string& path, int out) {

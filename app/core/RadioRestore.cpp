@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "app/core/ProgressTiming.h"
+#include "link/MessageCodes.h"
 #include "link/ProtocolTiming.h"
 #include "link/RadioQueries.h"
 #include "parms/CodeplugRestorePlan.h"
@@ -73,7 +75,7 @@ int RadioRestore::Refuse(int result, const std::string& why) {
 
 int RadioRestore::ResetRadio() {
     backupPath_.clear();
-    progress_.Start(timing::kProgressRestartWaitMs);
+    progress_.Start(progress::kRestartWaitMs);
     CommMessage message;
     view_.Say("Resetting radio...");
     link_.SetTimeout(timing::kRestartWaitMs);
@@ -94,7 +96,7 @@ int RadioRestore::ResetRadio() {
                           "Communication Error", MessageIcon::Error);
     }
 
-    if (message.HasCode(0x09, 0x03)) {
+    if (message.HasCode(linkcontrol::kFamily, linkcontrol::kControlHeadUpdate)) {
         if (message.Data[3] != 0) {
             view_.ShowMessage(
                 "Quillon Code Updater has detected that multiple Cinder control heads\nwith the "
@@ -105,8 +107,9 @@ int RadioRestore::ResetRadio() {
                 "Quillon Code Updater", MessageIcon::Error);
         } else {
             const int64_t giveUpAt = pump_.NowMs() + timing::kControlHeadUpdatesLimitMs;
-            while (message.HasCode(0x09, 0x03) && pump_.NowMs() < giveUpAt) {
-                progress_.Start(timing::kProgressPerControlHeadMs);
+            while (message.HasCode(linkcontrol::kFamily, linkcontrol::kControlHeadUpdate) &&
+                   pump_.NowMs() < giveUpAt) {
+                progress_.Start(progress::kPerControlHeadMs);
                 message = CommMessage{};
                 view_.Say("Updating Cinder control head...");
                 link_.SetTimeout(timing::kControlHeadWaitMs);
@@ -123,10 +126,10 @@ int RadioRestore::ResetRadio() {
 
 std::string RadioRestore::ReadRadioSerial() {
     link_.SetActive(true);
-    link_.SendCode2(0x04, 0x04, nullptr, 0);
+    link_.SendCode2(query::kFamily, query::kSerialNumberRequest, nullptr, 0);
     CommMessage reply;
-    if (ReceivePastRestartMessages(link_, pump_, reply) == 1 && reply.HasCode(0x04, 0x05) &&
-        reply.Length >= 10) {
+    if (ReceivePastRestartMessages(link_, pump_, reply) == 1 &&
+        reply.HasCode(query::kFamily, query::kSerialNumberReply) && reply.Length >= 10) {
         return HexText(reply.Data + 2, 8);
     }
     return {};
@@ -138,10 +141,10 @@ int RadioRestore::RestoreCodeplug(bool hardKey) {
     const std::string serial = ReadRadioSerial();
 
     link_.SetActive(true);
-    link_.SendCode2(0x04, 0x1C, nullptr, 0);
+    link_.SendCode2(query::kFamily, query::kFileFormatRequest, nullptr, 0);
     CommMessage reply;
-    if (ReceivePastRestartMessages(link_, pump_, reply) != 1 || !reply.HasCode(0x04, 0x1D) ||
-        reply.Length < 4) {
+    if (ReceivePastRestartMessages(link_, pump_, reply) != 1 ||
+        !reply.HasCode(query::kFamily, query::kFileFormatReply) || reply.Length < 4) {
         return kRestoreNoAnswer;
     }
     const uint8_t target = KVTParmsFormat::FormatIndexOf(reply.Data[2], reply.Data[3]);
@@ -149,7 +152,7 @@ int RadioRestore::RestoreCodeplug(bool hardKey) {
     std::vector<uint8_t> buffer(kImageBytes, 0);
     std::unique_ptr<CodeplugExchange> exchange = exchange_(link_, serial, view_);
 
-    progress_.Start(timing::kProgressUploadMs);
+    progress_.Start(progress::kUploadMs);
     NextStep("Uploading codeplug...");
     int32_t uploaded = 0;
     const int n = exchange->Upload(buffer.data(), uploaded);
@@ -212,13 +215,13 @@ int RadioRestore::RestoreCodeplug(bool hardKey) {
         view_.SetStatus("Codeplug saved to " + backupPath_);
     }
 
-    progress_.Start(timing::kProgressResetPauseMs);
+    progress_.Start(progress::kResetPauseMs);
     if (view_.ConsoleMode()) {
         view_.WriteConsole("\nResetting radio and converting codeplug...");
     } else {
         view_.SetStatus("Resetting radio and converting codeplug...");
     }
-    pump_.DelayTicks(timing::kResetPauseTicks);
+    pump_.SleepMs(timing::TicksToMs(timing::kResetPauseTicks));
     progress_.Stop();
     if (Cancelled()) {
         return kRestoreNotWrittenBack;
@@ -230,7 +233,7 @@ int RadioRestore::RestoreCodeplug(bool hardKey) {
 
     const auto newSize = static_cast<int32_t>(plan.downloadBytes);
     ImageToBytes(*image, buffer.data());
-    progress_.Start(static_cast<int>(newSize * timing::kProgressDownloadMsPerByte));
+    progress_.Start(static_cast<int>(newSize * progress::kDownloadMsPerByte));
     NextStep("Downloading codeplug...");
     const int written = exchange->Download(buffer.data(), newSize);
     progress_.Stop();

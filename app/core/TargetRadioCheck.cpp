@@ -3,6 +3,7 @@
 #include "app/core/EmbeddedFiles.h"
 #include "app/core/RadioType.h"
 #include "link/MessageCatalogue.h"
+#include "link/MessageCodes.h"
 #include "link/ProtocolTiming.h"
 #include "link/RadioQueries.h"
 
@@ -115,7 +116,8 @@ bool TargetRadioCheck::CheckPortableMobile(CommSession& link, uint8_t expected, 
     // An earlier wait may have ended by time-out; this one must run its full 500 ms.
     link.SetActive(true);
     CommMessage reply;
-    if (link.Receive(reply) != kReplyReceived || !reply.HasCode(0x04, 0x68) || reply.Length < 3) {
+    if (link.Receive(reply) != kReplyReceived ||
+        !reply.HasCode(query::kFamily, query::kRadioKindReply) || reply.Length < 3) {
         return false;
     }
     if (reply.Data[2] == expected) {

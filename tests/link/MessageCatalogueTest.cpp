@@ -3,6 +3,7 @@
 #include <set>
 
 #include "link/MessageCatalogue.h"
+#include "link/MessageCodes.h"
 
 namespace quillon {
 namespace {
@@ -92,6 +93,62 @@ TEST(MessageCatalogue, CodesOfTheQueriesAndTransfers) {
         EXPECT_EQ(m.Data[1], e.c2) << e.id;
         EXPECT_EQ(ReplyLength(e.id), e.replyLength) << e.id;
     }
+}
+
+// The code names both ends use and the catalogue rows must not drift apart.
+TEST(MessageCatalogue, NamedCodesAgreeWithTheirRows) {
+    struct Named {
+        int32_t id;
+        uint8_t family, code;
+    };
+    const Named named[] = {
+        {msgid::kDspImageStart, loader::kFamily, loader::kDspImageStart},
+        {msgid::kImageStart, loader::kFamily, loader::kImageStart},
+        {msgid::kPairChecksum, loader::kFamily, loader::kPairChecksum},
+        {msgid::kPageAcknowledge, loader::kFamily, loader::kPageAcknowledge},
+        {msgid::kImageEnd, loader::kFamily, loader::kImageEnd},
+        {msgid::kChecksumGood, loader::kFamily, loader::kChecksumGood},
+        {msgid::kChecksumBad, loader::kFamily, loader::kChecksumBad},
+        {msgid::kDownloadAck, loader::kFamily, loader::kAcknowledge},
+        {msgid::kPageEnd, loader::kFamily, loader::kPageEnd},
+        {msgid::kDownloadBlock, loader::kFamily, loader::kDataBlock},
+        {msgid::kDownloadNegative, loader::kFamily, loader::kNegative},
+        {msgid::kCodeplugDownloadStart, codeplug::kFamily, codeplug::kStartDownload},
+        {msgid::kCodeplugBlock, codeplug::kFamily, codeplug::kDataBlock},
+        {msgid::kCodeplugBlockChecksum, codeplug::kFamily, codeplug::kChecksumQuestion},
+        {msgid::kCodeplugEnd, codeplug::kFamily, codeplug::kEnd},
+        {msgid::kCodeplugChecksumGood, codeplug::kFamily, codeplug::kChecksumGood},
+        {msgid::kCodeplugChecksumBad, codeplug::kFamily, codeplug::kChecksumBad},
+        {msgid::kCodeplugUploadStart, codeplug::kFamily, codeplug::kStartUpload},
+        {msgid::kCodeplugNextBlock, codeplug::kFamily, codeplug::kNextBlock},
+        {msgid::kSerialNumberRequest, query::kFamily, query::kSerialNumberRequest},
+        {msgid::kSerialNumberReply, query::kFamily, query::kSerialNumberReply},
+        {msgid::kHardwareRevisionRequest, query::kFamily, query::kHardwareRevisionRequest},
+        {msgid::kHardwareRevisionReply, query::kFamily, query::kHardwareRevisionReply},
+        {msgid::kControllerVersionRequest, query::kFamily, query::kControllerVersionRequest},
+        {msgid::kControllerVersionReply, query::kFamily, query::kControllerVersionReply},
+        {msgid::kDspVersionRequest, query::kFamily, query::kDspVersionRequest},
+        {msgid::kDspVersionReply, query::kFamily, query::kDspVersionReply},
+        {msgid::kFileFormatRequest, query::kFamily, query::kFileFormatRequest},
+        {msgid::kFileFormatReply, query::kFamily, query::kFileFormatReply},
+        {msgid::kNotAvailable, query::kFamily, query::kNotAvailable},
+        {msgid::kBootVersionRequest, query::kFamily, query::kBootVersionRequest},
+        {msgid::kBootVersionReply, query::kFamily, query::kBootVersionReply},
+        {msgid::kSemVersionRequest, query::kFamily, query::kSemVersionRequest},
+        {msgid::kSemVersionReply, query::kFamily, query::kSemVersionReply},
+        {msgid::kRadioKindRequest, query::kFamily, query::kRadioKindRequest},
+        {msgid::kRadioKindReply, query::kFamily, query::kRadioKindReply},
+        {msgid::kRadioInfoRequest, query::kFamily, query::kRadioInfoRequest},
+        {msgid::kRadioInfoReply, query::kFamily, query::kRadioInfoReply},
+        {msgid::kSetSpeed, linkcontrol::kFamily, linkcontrol::kSetSpeed},
+    };
+    for (const Named& n : named) {
+        const MessageRow* row = MessageCatalogue::Find(n.id);
+        ASSERT_NE(row, nullptr) << n.id;
+        EXPECT_TRUE(row->code1 == n.family && row->code2 == n.code) << n.id;
+    }
+    EXPECT_EQ(ReplyLength(msgid::kCodeplugBlock), 2 + codeplug::kBlockBytes);
+    EXPECT_EQ(ReplyLength(msgid::kDownloadBlock), 2 + loader::kBlockBytes);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "link/ProtocolTiming.h"
 #include "link/RadioQueries.h"
 #include "tests/link/LinkFixture.h"
 
@@ -189,19 +190,19 @@ TEST_F(RadioQueriesTest, PortModeStopsAskingARadioThatIsNeverReady) {
     radio.Answer(kAskBoot, {0x04, 0x20});
     uint8_t v[2] = {9, 9};
     EXPECT_EQ(ReadBootVersion(session, 0, v), 1);
-    EXPECT_EQ(radio.CountRequests(kAskBoot), kMaxBootVersionAsks);
+    EXPECT_EQ(radio.CountRequests(kAskBoot), timing::kMaxBootVersionAsks);
     EXPECT_EQ(v[0], 0);
 
     // Stop (Active cleared) ends the asking too.
     session.SetActive(true);
     radio.SetResponder([this](FakeRadio& r, const Bytes&, uint8_t) {
         r.Deliver(RadioFrame({0x04, 0x20}), 2);
-        if (r.Requests().size() > kMaxBootVersionAsks + 2) {
+        if (r.Requests().size() > timing::kMaxBootVersionAsks + 2) {
             session.SetActive(false);
         }
     });
     ReadBootVersion(session, 0, v);
-    EXPECT_EQ(radio.CountRequests(kAskBoot), kMaxBootVersionAsks + 3);
+    EXPECT_EQ(radio.CountRequests(kAskBoot), timing::kMaxBootVersionAsks + 3);
 }
 
 TEST_F(RadioQueriesTest, ReadRadioInfoCopiesTenBytes) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "parms/KVTParmsFormat.h"
+#include "tests/parms/support/CodeplugMap.h"
 
 namespace quillon::test {
 
@@ -94,20 +95,8 @@ inline TestBlock GroupBlock() {
 }
 
 inline bool WideInTest(const TestBlock& b, unsigned table) {
-    if (b.type != kSystemBlock) {
-        return false;
-    }
-    switch (b.ident >> 12) {
-        case 0:
-            return table == 0;
-        case 1:
-        case 3:
-            return table == 5 || table == 6;
-        case 4:
-            return table == 6 || table == 7;
-        default:
-            return false;
-    }
+    return b.type == kSystemBlock &&
+           testkit::IsWideTable(static_cast<uint8_t>(b.ident >> 12), table);
 }
 
 struct BuiltImage {

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -14,6 +13,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
+
+#include "tests/support/ChildProcess.h"
 
 namespace quillon::sim::testing {
 
@@ -35,25 +36,16 @@ SimProcess::SimProcess(const std::vector<std::string>& args) {
     if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, errPipe[1], STDERR_FILENO);
-    const std::string program = QUILLON_BINARY_DIR "/sim/quillon-radiosim";
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& arg : args) {
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    }
-    argv.push_back(nullptr);
-    const int result = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    std::string error;
+    pid_ = quillon::test::StartProgram(
+        quillon::test::Program(QUILLON_BINARY_DIR "/sim/quillon-radiosim", args), outPipe[1],
+        errPipe[1], error);
     close(outPipe[1]);
     close(errPipe[1]);
     out_ = outPipe[0];
     err_ = errPipe[0];
-    if (result != 0) {
-        pid_ = -1;
-        throw std::runtime_error("cannot start " + program);
+    if (pid_ < 0) {
+        throw std::runtime_error(error);
     }
     pidFd_ = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
 }
@@ -102,7 +94,7 @@ int SimProcess::Wait(int timeoutMs) {
     if (waitpid(pid_, &status, 0) != pid_) {
         return -1;
     }
-    exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    exitCode_ = quillon::test::ExitCodeOf(status);
     return exitCode_;
 }
 

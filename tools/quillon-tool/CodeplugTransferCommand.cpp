@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/core/CodeplugBackup.h"
+#include "link/MessageCodes.h"
 #include "link/ProtocolTiming.h"
 #include "parms/KVTParmsFormat.h"
 #include "storage/CodeplugFile.h"
@@ -58,18 +59,19 @@ void ToBytes(const CodeplugImage& image, RadioBytes& bytes) {
 bool Ask(CommSession& link, uint8_t code, uint8_t answer, int dataA, CommMessage& reply) {
     link.SetTimeout(timing::kQueryTimeoutMs);
     link.SetActive(false);
-    link.SendMessage(CommMessage::FromCode(0x04, code));
+    link.SendMessage(CommMessage::FromCode(query::kFamily, code));
     link.SetActive(true);
     int which = -1;
-    reply = link.ReceiveReply(CommMessage::FromCode(0x04, answer), dataA + 2,
-                              CommMessage::FromCode(0x04, 0x20), 2, which);
+    reply =
+        link.ReceiveReply(CommMessage::FromCode(query::kFamily, answer), dataA + 2,
+                          CommMessage::FromCode(query::kFamily, query::kNotAvailable), 2, which);
     return link.ReplyStatus() == kReplyReceived && which == 0;
 }
 
 // The format the radio's firmware expects (04 1C); kUnknownFormat when it gave none.
 bool ReadRadioFormat(CommSession& link, uint8_t& major, uint8_t& minor) {
     CommMessage reply;
-    if (!Ask(link, 0x1C, 0x1D, 2, reply)) {
+    if (!Ask(link, query::kFileFormatRequest, query::kFileFormatReply, 2, reply)) {
         return false;
     }
     major = reply.Data[2];
@@ -80,7 +82,7 @@ bool ReadRadioFormat(CommSession& link, uint8_t& major, uint8_t& minor) {
 // The serial number (04 04) as 16 hexadecimal digits; empty when the radio gave none.
 std::string ReadSerialText(CommSession& link) {
     CommMessage reply;
-    if (!Ask(link, 0x04, 0x05, 8, reply)) {
+    if (!Ask(link, query::kSerialNumberRequest, query::kSerialNumberReply, 8, reply)) {
         return {};
     }
     std::string text;

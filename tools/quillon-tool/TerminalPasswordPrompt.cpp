@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "app/core/InterruptSignals.h"
+#include "serial/posix/WriteAll.h"
 
 namespace quillon::tool {
 
@@ -15,20 +16,6 @@ namespace {
 
 constexpr size_t kMaxInput = 64;
 constexpr char kPromptText[] = "Codeplug password: ";
-
-void WriteText(int fd, const char* text, size_t length) {
-    while (length > 0) {
-        const ssize_t n = ::write(fd, text, length);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return;
-        }
-        text += n;
-        length -= static_cast<size_t>(n);
-    }
-}
 
 // Reads one line (without its line feed); false at end of input before a line feed.
 bool ReadLine(int fd, std::string& line) {
@@ -87,7 +74,7 @@ bool TerminalPasswordPrompt::Ask(std::string& password) {
         quiet.c_lflag |= ECHONL;
         ::tcsetattr(fd, TCSAFLUSH, &quiet);
     }
-    WriteText(out, kPromptText, sizeof kPromptText - 1);
+    WriteAll(out, kPromptText, sizeof kPromptText - 1);
     std::string line;
     const bool answered = ReadLine(fd, line);
     if (haveSettings) {

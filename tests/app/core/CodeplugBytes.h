@@ -3,12 +3,14 @@
 // Codeplugs as the radio sends them (each word high byte first) for the workflow tests, and
 // what a restore must write back for one.
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "parms/CodeplugRestorePlan.h"
 #include "tests/parms/TestImage.h"
+#include "tests/parms/support/CodeplugGenerator.h"
 
 namespace quillon::test {
 
@@ -21,30 +23,22 @@ inline std::vector<uint8_t> RadioCodeplug(uint16_t version, uint16_t bigTableRec
         blocks.front().tables[2] = TestTable{bigTableRecords, 100, {}};
     }
     BuiltImage built = BuildImage(version, blocks);
-    std::vector<uint8_t> bytes(2u * KVTParmsFormat::TotalLength(*built.image));
-    for (size_t i = 0; i < bytes.size() / 2; ++i) {
-        bytes[2 * i] = static_cast<uint8_t>((*built.image)[i] >> 8);
-        bytes[2 * i + 1] = static_cast<uint8_t>((*built.image)[i]);
-    }
-    return bytes;
+    return testkit::ToRadioBytes({built.image->begin(), built.image->end()},
+                                 KVTParmsFormat::TotalLength(*built.image));
 }
 
 // The bytes a restore writes back for `uploaded`: the restore plan's conversion to `target`.
 inline std::vector<uint8_t> WriteBack(const std::vector<uint8_t>& uploaded, uint8_t target,
                                       bool hardKey) {
+    const std::vector<uint16_t> words = testkit::FromRadioBytes(uploaded);
     auto image = std::make_unique<CodeplugImage>();
-    image->fill(0);
-    for (size_t i = 0; i < uploaded.size() / 2; ++i) {
-        (*image)[i] = static_cast<uint16_t>(uploaded[2 * i] << 8 | uploaded[2 * i + 1]);
-    }
+    std::copy(words.begin(), words.end(), image->begin());
     const CodeplugRestoreResult plan =
         CodeplugRestorePlan().Run(*image, uploaded.size(), target, hardKey);
     EXPECT_TRUE(plan.Ok()) << plan.reason;
-    std::vector<uint8_t> bytes(plan.downloadBytes);
-    for (size_t i = 0; i < bytes.size() / 2; ++i) {
-        bytes[2 * i] = static_cast<uint8_t>((*image)[i] >> 8);
-        bytes[2 * i + 1] = static_cast<uint8_t>((*image)[i]);
-    }
+    std::vector<uint8_t> bytes =
+        testkit::ToRadioBytes({image->begin(), image->end()}, plan.downloadBytes / 2);
+    bytes.resize(plan.downloadBytes);
     return bytes;
 }
 

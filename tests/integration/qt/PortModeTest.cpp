@@ -7,6 +7,7 @@
 #include <string>
 
 #include "link/Comm.h"
+#include "link/ProtocolTiming.h"
 #include "link/RadioQueries.h"
 #include "serial/posix/ComPortPath.h"
 #include "serial/posix/SerialDeviceFactory.h"
@@ -140,7 +141,7 @@ TEST_F(PortModeTest, RadioThatOnlyEverSaysNotAvailableIsAskedABoundedNumberOfTim
     EXPECT_EQ(ReadBootVersion(session, 1, boot), 1) << sim.Log();
     EXPECT_EQ(boot[0], 0);
     EXPECT_EQ(boot[1], 0);
-    EXPECT_EQ(sim.Count("RX 04 2D"), kMaxBootVersionAsks) << sim.Log();
+    EXPECT_EQ(sim.Count("RX 04 2D"), timing::kMaxBootVersionAsks) << sim.Log();
     // The link is still usable afterwards.
     uint8_t kind = 0xFF;
     EXPECT_EQ(AskRadioKind(session, kind), 1) << sim.Log();

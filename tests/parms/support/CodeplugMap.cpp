@@ -3,9 +3,8 @@
 #include "tests/parms/support/CodeplugGenerator.h"
 
 namespace quillon::testkit {
-namespace {
 
-bool IsWide(uint8_t kind, std::size_t table) {
+bool IsWideTable(uint8_t kind, std::size_t table) {
     switch (kind) {
         case 0:
             return table == 0;
@@ -18,8 +17,6 @@ bool IsWide(uint8_t kind, std::size_t table) {
             return false;
     }
 }
-
-}  // namespace
 
 uint8_t FormatIndexOfWord(uint16_t version) {
     const unsigned major = version >> 8;
@@ -117,7 +114,7 @@ CodeplugMap MapCodeplug(const uint16_t* image, bool olderWord2) {
             TableMap tm;
             tm.descriptorAt = pos + b.descriptorOffset + t;
             const uint16_t d = image[tm.descriptorAt];
-            if (is511 && b.type == 2 && IsWide(b.Kind(), t)) {
+            if (is511 && b.type == 2 && IsWideTable(b.Kind(), t)) {
                 tm.count = d >> 5;
                 tm.size = d & 0x1F;
             } else {

@@ -1,10 +1,3 @@
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -15,18 +8,14 @@
 #include <vector>
 
 #include "tests/sim/SimProcess.h"
+#include "tests/support/ChildProcess.h"
 
 namespace {
 
 using quillon::sim::testing::SimProcess;
 using quillon::sim::testing::TempDir;
 
-struct ToolRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-    double seconds = 0;
-};
+using quillon::test::ProgramRun;
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path);
@@ -35,62 +24,20 @@ std::string ReadFile(const std::string& path) {
     return text.str();
 }
 
-// Runs quillon-tool with `args` (and `comDir` as $QUILLON_COM_DIR when not empty), its output
-// going to files in `dir`; gives up after 30 s.
-ToolRun RunTool(const std::vector<std::string>& args, const TempDir& dir,
-                const std::string& comDir = "") {
-    const std::string program = QUILLON_BINARY_DIR "/tools/quillon-tool";
-    const std::string outPath = dir.Path() + "/tool.out";
-    const std::string errPath = dir.Path() + "/tool.err";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& a : args) {
-        argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
-    std::vector<std::string> envText;
-    for (char** e = environ; *e != nullptr; ++e) {
-        if (std::string(*e).rfind("QUILLON_COM_DIR=", 0) != 0) {
-            envText.emplace_back(*e);
-        }
-    }
-    if (!comDir.empty()) {
-        envText.push_back("QUILLON_COM_DIR=" + comDir);
-    }
-    std::vector<char*> envp;
-    for (std::string& e : envText) {
-        envp.push_back(e.data());
-    }
-    envp.push_back(nullptr);
-
-    ToolRun run;
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = -1;
-    const int spawned =
-        posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        ADD_FAILURE() << "cannot start " << program;
-        return run;
-    }
-    const int pidFd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-    pollfd fd{pidFd, POLLIN, 0};
-    if (poll(&fd, 1, 30000) <= 0) {
-        kill(pid, SIGKILL);
+// Runs quillon-tool with `args` (and `comDir` as $QUILLON_COM_DIR when not empty); gives up after
+// 30 s.
+ProgramRun RunTool(const std::vector<std::string>& args, const std::string& comDir = "") {
+    const std::string comEntry = comDir.empty() ? "QUILLON_COM_DIR" : "QUILLON_COM_DIR=" + comDir;
+    quillon::test::ProgramCall call =
+        quillon::test::Program(QUILLON_BINARY_DIR "/tools/quillon-tool", args);
+    call.environment = {comEntry};
+    call.timeoutMs = 30000;
+    ProgramRun run = quillon::test::RunProgram(call);
+    if (run.timedOut) {
         ADD_FAILURE() << "quillon-tool did not end";
+    } else if (run.exitCode < 0) {
+        ADD_FAILURE() << run.err;
     }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    close(pidFd);
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    run.out = ReadFile(outPath);
-    run.err = ReadFile(errPath);
     return run;
 }
 
@@ -123,7 +70,7 @@ TEST(InfoCommand, PrintsTheVersionPanelOfARadioOnADevicePath) {
     const std::string device = sim.FirstLine();
     ASSERT_FALSE(device.empty()) << sim.ErrorText();
 
-    const ToolRun run = RunTool({"info", "--port", device}, dir);
+    const ProgramRun run = RunTool({"info", "--port", device});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out,
               "File Format Version:  5.10\n"
@@ -152,7 +99,7 @@ TEST(InfoCommand, OpensACOMNumberAndShowsTheHardwareRevisionOfMobiles) {
     SimProcess sim(With(Radio("3.0.1"), {"--com-dir", comDir, "--com", "9", "--kind", "mobile"}));
     ASSERT_FALSE(sim.FirstLine().empty()) << sim.ErrorText();
 
-    const ToolRun run = RunTool({"info", "--port", "9", "--radio-type", "5"}, dir, comDir);
+    const ProgramRun run = RunTool({"info", "--port", "9", "--radio-type", "5"}, comDir);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("Hardware Revision:    1.2.3\n"), std::string::npos) << run.out;
     // A controller of generation 3 is not asked for its SEM version.
@@ -165,7 +112,7 @@ TEST(InfoCommand, SilentRadioIsACommunicationError) {
     const std::string device = sim.FirstLine();
     ASSERT_FALSE(device.empty()) << sim.ErrorText();
 
-    const ToolRun run = RunTool({"info", "--port", device}, dir);
+    const ProgramRun run = RunTool({"info", "--port", device});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "Communication error while retrieving version information.\n");
@@ -180,7 +127,7 @@ TEST(InfoCommand, NoisyAndFaultyLinesStillGiveTheRecord) {
     const std::string device = sim.FirstLine();
     ASSERT_FALSE(device.empty()) << sim.ErrorText();
 
-    const ToolRun run = RunTool({"info", "--port", device, "--radio-type", "7"}, dir);
+    const ProgramRun run = RunTool({"info", "--port", device, "--radio-type", "7"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("DSP Software Version: 10.0.255\n"), std::string::npos) << run.out;
     // The hardware revision was answered "not available": shown as zeros.
@@ -189,20 +136,20 @@ TEST(InfoCommand, NoisyAndFaultyLinesStillGiveTheRecord) {
 
 TEST(InfoCommand, PortsThatDoNotOpenAndBadOptions) {
     TempDir dir;
-    const ToolRun missing = RunTool({"info", "--port", "200"}, dir, dir.Path());
+    const ProgramRun missing = RunTool({"info", "--port", "200"}, dir.Path());
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.err,
               "Unable to start communication: COM port error\nCOM200: does not exist\n");
 
-    const ToolRun noDevice = RunTool({"info", "--port", dir.Path() + "/nothing"}, dir);
+    const ProgramRun noDevice = RunTool({"info", "--port", dir.Path() + "/nothing"});
     EXPECT_EQ(noDevice.exitCode, 1);
     EXPECT_EQ(noDevice.err, "Unable to start communication: COM port error\n" + dir.Path() +
                                 "/nothing: does not exist\n");
 
-    EXPECT_EQ(RunTool({"info", "--port", "0"}, dir).exitCode, 2);
-    EXPECT_EQ(RunTool({"info", "--port", "COM3"}, dir).exitCode, 2);
-    EXPECT_EQ(RunTool({"info", "--port", "3", "--radio-type", "2"}, dir).exitCode, 2);
-    EXPECT_EQ(RunTool({"info"}, dir).exitCode, 2);
+    EXPECT_EQ(RunTool({"info", "--port", "0"}).exitCode, 2);
+    EXPECT_EQ(RunTool({"info", "--port", "COM3"}).exitCode, 2);
+    EXPECT_EQ(RunTool({"info", "--port", "3", "--radio-type", "2"}).exitCode, 2);
+    EXPECT_EQ(RunTool({"info"}).exitCode, 2);
 }
 
 }  // namespace
@@ -233,7 +180,7 @@ TEST(InfoCommand, TracesTheExchangeByOptionOrEnvironment) {
         if (c.trace == byEnvironment) {
             ::setenv("QUILLON_TRACE", byEnvironment.c_str(), 1);
         }
-        const ToolRun run = RunTool(c.args, dir);
+        const ProgramRun run = RunTool(c.args);
         ::unsetenv("QUILLON_TRACE");
         EXPECT_EQ(run.exitCode, 0) << run.err;
 
@@ -257,8 +204,8 @@ TEST(InfoCommand, TracesTheExchangeByOptionOrEnvironment) {
     }
 
     // A trace file that cannot be written is an error before anything is sent.
-    const ToolRun bad =
-        RunTool({"--trace", dir.Path() + "/no/such/dir/t", "info", "--port", device}, dir);
+    const ProgramRun bad =
+        RunTool({"--trace", dir.Path() + "/no/such/dir/t", "info", "--port", device});
     EXPECT_EQ(bad.exitCode, 2);
     EXPECT_NE(bad.err.find("Cannot open the trace file"), std::string::npos) << bad.err;
 }

@@ -1,39 +1,26 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "serial/posix/KVTWinExtSerialPort.h"
 #include "tests/serial/support/PtyPair.h"
 #include "tests/serial/support/TempComDir.h"
+#include "tests/support/ChildProcess.h"
 
 namespace quillon {
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    std::string output;
-};
-
-ToolRun RunTool(const std::string& arguments, const std::string& prefix = "") {
-    const std::string command =
-        prefix + std::string(QUILLON_BINARY_DIR "/tools/quillon-tool ") + arguments;
-    ToolRun run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return run;
-    }
-    char buffer[512];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        run.output.append(buffer, n);
-    }
-    const int status = ::pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+// Runs quillon-tool with `args`, through `prefix` (a program and its arguments) when given.
+test::ProgramRun RunTool(const std::vector<std::string>& args,
+                         std::vector<std::string> prefix = {}) {
+    prefix.push_back(QUILLON_BINARY_DIR "/tools/quillon-tool");
+    prefix.insert(prefix.end(), args.begin(), args.end());
+    const std::string program = prefix.front();
+    prefix.erase(prefix.begin());
+    return test::RunProgram(test::Program(program, prefix));
 }
 
 TEST(PortsCommandTest, ListsPublishedPortsWithTheirDevicesAndMarksHeldOnes) {
@@ -48,14 +35,13 @@ TEST(PortsCommandTest, ListsPublishedPortsWithTheirDevicesAndMarksHeldOnes) {
     holder.SetPortName(dir.EntryPath(212));
     ASSERT_TRUE(holder.Open());
 
-    const ToolRun run = RunTool("ports");
+    const test::ProgramRun run = RunTool({"ports"});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_NE(run.output.find("COM205  " + free.SlavePath() + "\n"), std::string::npos)
-        << run.output;
-    EXPECT_NE(run.output.find("COM212  " + held.SlavePath() + "  in use\n"), std::string::npos)
-        << run.output;
-    EXPECT_EQ(run.output.find("COM213"), std::string::npos) << run.output;
-    EXPECT_LT(run.output.find("COM205"), run.output.find("COM212"));
+    EXPECT_NE(run.out.find("COM205  " + free.SlavePath() + "\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("COM212  " + held.SlavePath() + "  in use\n"), std::string::npos)
+        << run.out;
+    EXPECT_EQ(run.out.find("COM213"), std::string::npos) << run.out;
+    EXPECT_LT(run.out.find("COM205"), run.out.find("COM212"));
 
     // Listing takes no lock that outlives it: the free port still opens.
     KVTWinExtSerialPort after;
@@ -73,21 +59,21 @@ TEST(PortsCommandTest, PortsThisUserMayNotOpenAreListedAsNoAccess) {
     ASSERT_EQ(::chmod(denied.SlavePath().c_str(), 0660), 0);
     dir.Link(207, denied.SlavePath());
 
-    const ToolRun run =
-        RunTool("ports", "/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups ");
+    const test::ProgramRun run = RunTool(
+        {"ports"}, {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
     if (run.exitCode == 126 || run.exitCode == 127) {
         GTEST_SKIP() << "the tool cannot run as nobody here";
     }
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_NE(run.output.find("COM207  " + denied.SlavePath() + "  no access (group "),
+    EXPECT_NE(run.out.find("COM207  " + denied.SlavePath() + "  no access (group "),
               std::string::npos)
-        << run.output;
-    EXPECT_NE(run.output.find("sudo usermod -aG "), std::string::npos) << run.output;
-    EXPECT_EQ(run.output.find("No COM ports found."), std::string::npos) << run.output;
+        << run.out;
+    EXPECT_NE(run.out.find("sudo usermod -aG "), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("No COM ports found."), std::string::npos) << run.out;
 }
 
 TEST(PortsCommandTest, UnknownOptionIsAUsageError) {
-    const ToolRun run = RunTool("ports --bogus 2>/dev/null");
+    const test::ProgramRun run = RunTool({"ports", "--bogus"});
     EXPECT_EQ(run.exitCode, 2);
 }
 
