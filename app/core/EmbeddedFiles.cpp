@@ -1,13 +1,13 @@
 #include "app/core/EmbeddedFiles.h"
 
-#include "app/core/ImageFileCheck.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <utility>
+
+#include "app/core/ImageFileCheck.h"
 
 namespace quillon {
 namespace {

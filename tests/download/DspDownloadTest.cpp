@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "tests/download/DownloadFixture.h"
+#include "tests/support/FileSizeLimit.h"
 
 namespace quillon::test {
 namespace {
@@ -194,6 +195,18 @@ TEST(DspDownload, PageFilesNeverTakeOverAndAreRemovedOnFailure) {
     EXPECT_EQ(nowhere.report.statuses.back(), "The DSP page files cannot be created.");
     EXPECT_EQ(nowhere.Radio().LoaderBytes(), 0);
     EXPECT_EQ(nowhere.Radio().BlocksReceived(), 0);
+
+    // A disk that fills up while the pages are built: found before the loader goes.
+    TempDir full;
+    DspRun filling;
+    ASSERT_TRUE(filling.connected);
+    {
+        const FileSizeLimit limit(100);
+        EXPECT_EQ(filling.Run(MakeCoff({{0, 300, 0}}, false), {full.path}), kDownloadFileError);
+    }
+    EXPECT_EQ(filling.report.statuses.back(), "The DSP page files cannot be written.");
+    EXPECT_EQ(filling.Radio().LoaderBytes(), 0);
+    EXPECT_TRUE(FolderEmpty(full.path));
 }
 
 }  // namespace
