@@ -128,7 +128,7 @@ int DownloadDsp(const DownloadContext& context, std::istream& loader, std::istre
     if (!pages.Create(pageFolders)) {
         return Fail(context, kDownloadFileError, "The DSP page files cannot be created.");
     }
-    if (!CopySections(dsp, sections, pages)) {
+    if (!CopySections(dsp, sections, pages) || !pages.Flush()) {
         return Fail(context, kDownloadFileError, "The DSP page files cannot be written.");
     }
 

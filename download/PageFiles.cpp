@@ -58,6 +58,14 @@ bool PageFiles::Write(int page, uint64_t offset, const uint8_t* bytes, size_t co
     return count == 0 || std::fwrite(bytes, 1, count, file) == count;
 }
 
+bool PageFiles::Flush() {
+    bool all = true;
+    for (std::FILE* file : files_) {
+        all = (file == nullptr || std::fflush(file) == 0) && all;
+    }
+    return all;
+}
+
 int PageFiles::UsedCount() const {
     int n = 0;
     for (bool used : used_) {

@@ -26,6 +26,8 @@ public:
 
     // Writes `count` bytes at `offset` of page `page` and marks the page used.
     bool Write(int page, uint64_t offset, const uint8_t* bytes, size_t count);
+    // Pushes what was written out to the files; false when the disk did not take it all.
+    bool Flush();
     bool Used(int page) const { return used_[static_cast<size_t>(page)]; }
     int UsedCount() const;
     // The size of a page's image, and reading it from the start.

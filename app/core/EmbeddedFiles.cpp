@@ -1,7 +1,5 @@
 #include "app/core/EmbeddedFiles.h"
 
-#include "app/core/ImageFileCheck.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +7,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "app/core/ImageFileCheck.h"
 #include "serial/posix/WriteAll.h"
 
 namespace quillon {

@@ -5,58 +5,14 @@
 #include <algorithm>
 #include <sstream>
 
+#include "tests/download/CoffImage.h"
 #include "tests/download/DownloadFixture.h"
+#include "tests/support/FileSizeLimit.h"
 
 namespace quillon::test {
 namespace {
 
-struct Section {
-    uint32_t address;  // words
-    uint32_t words;
-    uint8_t page;
-    uint32_t offsetOverride = 0;  // 0: the data follows the table
-};
-
-void PutLittle(ByteVector& out, size_t at, uint32_t value, int width) {
-    for (int i = 0; i < width; ++i) {
-        out[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
-    }
-}
-
-// A COFF file of these sections, each with pattern data; optional header of 28 bytes when asked.
-ByteVector MakeCoff(const std::vector<Section>& sections, bool optionalHeader,
-                    uint16_t countOverride = 0) {
-    const size_t table = optionalHeader ? 50 : 22;
-    ByteVector file(table + 40 * sections.size(), 0);
-    PutLittle(file, 2, countOverride != 0 ? countOverride : static_cast<uint32_t>(sections.size()),
-              2);
-    PutLittle(file, 16, optionalHeader ? 28 : 0, 2);
-    for (size_t i = 0; i < sections.size(); ++i) {
-        const Section& s = sections[i];
-        const size_t header = table + 40 * i;
-        const ByteVector data = PatternBytes(2 * s.words, static_cast<uint32_t>(i + 1));
-        PutLittle(file, header + 12, s.address, 4);
-        PutLittle(file, header + 16, s.words, 4);
-        PutLittle(file, header + 20,
-                  s.offsetOverride != 0 ? s.offsetOverride : static_cast<uint32_t>(file.size()), 4);
-        file[header + 39] = s.page;
-        file.insert(file.end(), data.begin(), data.end());
-    }
-    return file;
-}
-
-// The page image the radio should receive: zeros up to the section, its data, 0xFF to a pair.
-ByteVector PageImage(uint32_t address, uint32_t words, uint32_t seed) {
-    ByteVector image(2 * address, 0);
-    const ByteVector data = PatternBytes(2 * words, seed);
-    image.insert(image.end(), data.begin(), data.end());
-    image.resize((image.size() + 255) / 256 * 256 + (image.empty() ? 256 : 0), 0xFF);
-    return image;
-}
-
-const std::string kLoader =
-    "S00600004844521B\nS3150000000000112233445566778899AABBCCDDEEFFF2\n"
-    "S9030000FC\n";
+const std::string kLoader = kDspLoader;
 
 struct DspRun {
     explicit DspRun(sim::RadioConfig config = {}) : link(std::move(config)), report(link.pump) {
@@ -194,6 +150,18 @@ TEST(DspDownload, PageFilesNeverTakeOverAndAreRemovedOnFailure) {
     EXPECT_EQ(nowhere.report.statuses.back(), "The DSP page files cannot be created.");
     EXPECT_EQ(nowhere.Radio().LoaderBytes(), 0);
     EXPECT_EQ(nowhere.Radio().BlocksReceived(), 0);
+
+    // A disk that fills up while the pages are built: found before the loader goes.
+    TempDir full;
+    DspRun filling;
+    ASSERT_TRUE(filling.connected);
+    {
+        const FileSizeLimit limit(100);
+        EXPECT_EQ(filling.Run(MakeCoff({{0, 300, 0}}, false), {full.path}), kDownloadFileError);
+    }
+    EXPECT_EQ(filling.report.statuses.back(), "The DSP page files cannot be written.");
+    EXPECT_EQ(filling.Radio().LoaderBytes(), 0);
+    EXPECT_TRUE(FolderEmpty(full.path));
 }
 
 }  // namespace

@@ -10,70 +10,20 @@
 #include <sstream>
 
 #include "app/core/AppUpdateSteps.h"
-#include "app/core/ComPortList.h"
 #include "app/core/RadioType.h"
 #include "app/core/UpdateController.h"
-#include "tests/app/core/CodeplugBytes.h"
+#include "tests/app/core/PortFakes.h"
 #include "tests/app/core/WorkflowFakes.h"
-#include "tests/support/InProcessLink.h"
+#include "tests/download/CoffImage.h"
 
 namespace quillon::test {
 namespace {
 
-constexpr int kPort = 7;
-
-class PortSevenPresent : public PortPresence {
-public:
-    bool Present(int n) override { return n == kPort; }
-    std::string DevicePath(int n) override { return n == kPort ? "/dev/virtual-radio" : ""; }
-};
-
-class NoDeviceNames : public PortDeviceNames {
-public:
-    bool List(std::vector<PortDeviceName>& devices) override {
-        devices.clear();
-        return true;
-    }
-};
-
 // The DSP program: 100 words at word 8 of page 2 and 20 words at word 0 of page 0.
 std::string Coff() {
-    std::string file(22 + 2 * 40, '\0');
-    auto put = [&file](size_t at, uint32_t value) {
-        for (int i = 0; i < 4; ++i) {
-            file[at + static_cast<size_t>(i)] = static_cast<char>(value >> (8 * i));
-        }
-    };
-    file[2] = 2;
-    const struct {
-        uint32_t address, words;
-        uint8_t page;
-    } sections[] = {{8, 100, 2}, {0, 20, 0}};
-    for (size_t i = 0; i < 2; ++i) {
-        const size_t header = 22 + 40 * i;
-        put(header + 12, sections[i].address);
-        put(header + 16, sections[i].words);
-        put(header + 20, static_cast<uint32_t>(file.size()));
-        file[header + 39] = static_cast<char>(sections[i].page);
-        for (uint32_t w = 0; w < 2 * sections[i].words; ++w) {
-            file += static_cast<char>(w * 3 + i);
-        }
-    }
-    return file;
+    const ByteVector file = MakeCoff({{8, 100, 2}, {0, 20, 0}}, false);
+    return std::string(file.begin(), file.end());
 }
-
-// What the radio's pages must hold: zeros up to the section, its data, 0xFF to a whole pair.
-std::vector<uint8_t> Page(uint32_t address, uint32_t words, size_t seed) {
-    std::vector<uint8_t> page(2 * address, 0);
-    for (uint32_t w = 0; w < 2 * words; ++w) {
-        page.push_back(static_cast<uint8_t>(w * 3 + seed));
-    }
-    page.resize((page.size() + 255) / 256 * 256, 0xFF);
-    return page;
-}
-
-const std::string kLoader =
-    "S00600004844521B\nS3150000000000112233445566778899AABBCCDDEEFFF2\nS9030000FC\n";
 
 // The family-02 messages the radio received, in order, with runs of blocks (and the checksum
 // verdicts between them) written once.
@@ -135,7 +85,7 @@ TEST(DspConsoleUpdate, LoaderThenPagesAndTheReturnCode) {
         WorkflowView view(true);
 
         const std::map<std::string, std::string> images = {
-            {"LOADER_1", kLoader},
+            {"LOADER_1", kDspLoader},
             {"CODE_1", c.coff.substr(0, 40)},
             {"CODE_2", c.coff.size() > 40 ? c.coff.substr(40) : ""}};
         std::vector<ResourceEntry> entries;
@@ -152,15 +102,15 @@ TEST(DspConsoleUpdate, LoaderThenPagesAndTheReturnCode) {
         attributes.UpgradeType = ResourceAttributes::kUpgradeDsp;
         const uint8_t radioType = RadioTypeOfBuild(0, 6, 1);
 
-        PortSevenPresent presence;
-        NoDeviceNames names;
+        OnePortPresent presence;
+        NoNames names;
         ComPortList ports(presence, names);
         RadioConnection connection(link.session, view, ports, nullptr, [] { return 1; });
         EmbeddedFiles files(resources, folder.Path());
         AppUpdateSteps appSteps(
             link.session, link.pump, view, connection, files, attributes, radioType,
             {c.pageFolder ? parent : std::filesystem::path(folder.Path() + "/missing")});
-        appSteps.SetConsolePort(kPort);
+        appSteps.SetConsolePort(7);
         FakeExchange::Record record;
         UpdateController controller(
             link.session, link.pump, view, appSteps, UpdateBuild{0, 6, 2, false, radioType},
@@ -182,8 +132,8 @@ TEST(DspConsoleUpdate, LoaderThenPagesAndTheReturnCode) {
         EXPECT_EQ(record.uploads + record.downloads, 0) << "no codeplug step";
         if (c.returnCode == 0) {
             ASSERT_EQ(radio.DspPages().size(), 2u);
-            EXPECT_EQ(radio.DspPages()[0], Page(0, 20, 1));
-            EXPECT_EQ(radio.DspPages()[1], Page(8, 100, 0));
+            EXPECT_EQ(radio.DspPages()[0], PageImage(0, 20, 2));
+            EXPECT_EQ(radio.DspPages()[1], PageImage(8, 100, 1));
             EXPECT_TRUE(radio.DspEnded());
         }
         // Neither images nor page files outlive the run, on any path.

@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -18,11 +15,13 @@
 
 #include "tests/app/core/RecordingView.h"
 #include "tests/sim/SimProcess.h"
+#include "tests/support/FileSizeLimit.h"
 
 namespace quillon {
 namespace {
 
 using sim::testing::TempDir;
+using test::FileSizeLimit;
 using test::RecordingView;
 
 // A resource table built from name/text pairs.
@@ -198,26 +197,6 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 // clang-format on
-
-// Writes beyond `bytes` fail with EFBIG while it lives, as on a disk that is nearly full.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &old_);
-        rlimit limit = old_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-
-private:
-    rlimit old_{};
-    void (*oldHandler_)(int) = nullptr;
-};
 
 // A joined file holds exactly the bytes of its pieces or is not there at all.
 TEST(EmbeddedFilesTest, AJoinThatCannotBeWholeLeavesNothing) {

@@ -6,30 +6,19 @@
 
 #include "app/core/ProcessorCount.h"
 #include "app/core/VersionPanel.h"
-#include "tests/support/InProcessPort.h"
+#include "tests/app/core/PortFakes.h"
 #include "tests/app/core/RecordingView.h"
 #include "tests/support/InProcessLink.h"
+#include "tests/support/InProcessPort.h"
 
 namespace quillon {
 namespace {
 
 using test::InProcessLink;
 using test::InProcessPort;
+using test::NoNames;
+using test::OnePortPresent;
 using test::RecordingView;
-
-class OnePortPresent : public PortPresence {
-public:
-    bool Present(int n) override { return n == 7; }
-    std::string DevicePath(int n) override { return n == 7 ? "/dev/pts/7" : ""; }
-};
-
-class NoNames : public PortDeviceNames {
-public:
-    bool List(std::vector<PortDeviceName>& devices) override {
-        devices.clear();
-        return true;
-    }
-};
 
 // COM 7 present and chosen, as the window would have it.
 struct ChosenPort {
