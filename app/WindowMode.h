@@ -12,8 +12,7 @@
 #include "app/core/ResourceAttributes.h"
 #include "app/core/ResourceTable.h"
 #include "serial/EventPump.h"
-#include "serial/LinkDevice.h"
-#include "serial/PortComponent.h"
+#include "serial/SerialLine.h"
 
 namespace quillon {
 
@@ -28,10 +27,10 @@ class UpdateController;
 // the Qt event loop, tests the virtual radio and the virtual clock.
 struct WindowModeEnvironment {
     EventPump& pump;
-    DeviceFactory devices;              // device mode's serial devices
+    LineFactory devices;                // device mode's serial lines
     PortPresence& presence;             // which COM numbers exist
     PortDeviceNames& deviceNames;       // the USB tags of the port list
-    PortComponent* port = nullptr;      // port mode's serial-port component (none: port mode fails)
+    SerialLine* port = nullptr;         // the line port mode opens (none: port mode fails)
     std::function<int()> processors;    // the processor count
     const ResourceStore& resources;     // the build's embedded images and attributes
     std::filesystem::path programPath;  // the program file; DSP pages may lie beside it

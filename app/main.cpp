@@ -29,7 +29,7 @@
 #include "app/core/UpdateController.h"
 #include "serial/posix/ComPortPath.h"
 #include "serial/posix/PollEventPump.h"
-#include "serial/posix/SerialDeviceFactory.h"
+#include "serial/posix/PosixSerialLine.h"
 #include "serial/posix/TraceFile.h"
 
 #ifdef QUILLON_WITH_WINDOW
@@ -39,7 +39,7 @@
 #include "app/WindowMode.h"
 #include "app/core/qt/QtPortDeviceNames.h"
 #include "serial/qt/QtEventPump.h"
-#include "serial/qt/TApdComPort.h"
+#include "serial/qt/QtSerialLine.h"
 #endif
 
 namespace {
@@ -85,13 +85,13 @@ private:
 // `pump` carries every wait; `port` is the serial-port component of port mode (none: a build
 // that needs port mode reports an open failure).
 int RunConsoleMode(const std::vector<std::string>& args, const std::filesystem::path& program,
-                   EventPump& pump, PortComponent* port) {
+                   EventPump& pump, SerialLine* port) {
     int32_t returnCode = 0;
     TAppReturnCodeDispForm returnCodeForm(&returnCode);
 
     TerminalConsole console;
     ConsoleView view(console);
-    CommSession link(pump, SerialDeviceFactory());
+    CommSession link(pump, PosixSerialLine::Factory());
     std::unique_ptr<Timer> commTimer = pump.CreateTimer();
     link.UseTimeoutTimer(*commTimer);
 
@@ -154,13 +154,13 @@ int RunWindowMode(int argc, char** argv, const std::filesystem::path& program) {
     QtEventPump pump;
     ComPortPresence presence;
     QtPortDeviceNames deviceNames;
-    TApdComPort port;
+    QtSerialLine port;
     ResourceTable resources(EmbeddedResourceEntries());
     TCodeUpdaterMainDispForm window;
-    WindowMode mode(window,
-                    WindowModeEnvironment{pump, SerialDeviceFactory(), presence, deviceNames, &port,
-                                          ProcessorCount, resources, program, LabelName(program),
-                                          CodeplugBackup::DefaultFolder()});
+    WindowMode mode(
+        window, WindowModeEnvironment{pump, PosixSerialLine::Factory(), presence, deviceNames,
+                                      &port, ProcessorCount, resources, program, LabelName(program),
+                                      CodeplugBackup::DefaultFolder()});
     window.show();
     application.exec();
     returnCodeForm.SetReturnCode(mode.ReturnCode());
@@ -191,7 +191,7 @@ int main(int argc, char** argv) {
     // too; no display is needed for that.
     QCoreApplication application(argc, argv);
     QtEventPump pump;
-    TApdComPort port;
+    QtSerialLine port;
     return RunConsoleMode(args, program, pump, &port);
 #else
     PollEventPump pump;

@@ -8,7 +8,7 @@
 namespace quillon {
 
 RadioConnection::RadioConnection(CommSession& link, UpdaterView& view, ComPortList& ports,
-                                 PortComponent* port, std::function<int()> processors)
+                                 SerialLine* port, std::function<int()> processors)
     : link_(link), view_(view), ports_(ports), port_(port), processors_(std::move(processors)) {}
 
 bool RadioConnection::StartDeviceMode(std::string& error) {
@@ -80,10 +80,7 @@ bool RadioConnection::OpenPortMode(bool lowSpeed, const Build& build) {
     if (port_ == nullptr) {
         return Fail(error, !view_.ConsoleMode());
     }
-    port_->SetComNumber(portNumber_);
-    port_->SetDevicePath(ports_.DevicePathOf(portNumber_));
-    port_->SetRS485Mode(true);
-    if (!link_.OpenWithPortComponent(*port_, error)) {
+    if (!link_.OpenPortMode(*port_, ports_.DevicePathOf(portNumber_), error)) {
         return Fail(error, !view_.ConsoleMode());
     }
     link_.SetActive(true);

@@ -33,9 +33,9 @@
 #include "app/core/ResourceTable.h"
 #include "app/core/UpdateController.h"
 #include "app/core/qt/QtPortDeviceNames.h"
-#include "serial/posix/SerialDeviceFactory.h"
+#include "serial/posix/PosixSerialLine.h"
 #include "serial/qt/QtEventPump.h"
-#include "serial/qt/TApdComPort.h"
+#include "serial/qt/QtSerialLine.h"
 #include "tests/sim/SimProcess.h"
 
 namespace {
@@ -140,14 +140,14 @@ int Run(int argc, char** argv) {
     QtEventPump pump;
     ComPortPresence presence;
     QtPortDeviceNames deviceNames;
-    TApdComPort port;
+    QtSerialLine port;
     ResourceTable resources(EmbeddedResourceEntries());
     TCodeUpdaterMainDispForm window;
-    WindowMode mode(window,
-                    WindowModeEnvironment{
-                        pump, SerialDeviceFactory(), presence, deviceNames, &port, ProcessorCount,
-                        resources, std::filesystem::path(QUILLON_BINARY_DIR "/app/quillon-updater"),
-                        EmbeddedProgramName(), CodeplugBackup::DefaultFolder()});
+    WindowMode mode(
+        window, WindowModeEnvironment{
+                    pump, PosixSerialLine::Factory(), presence, deviceNames, &port, ProcessorCount,
+                    resources, std::filesystem::path(QUILLON_BINARY_DIR "/app/quillon-updater"),
+                    EmbeddedProgramName(), CodeplugBackup::DefaultFolder()});
     window.show();
     mode.ComPortChosen(kComNumber - 1);
     if (window.ComPortPosition() != kComNumber - 1) {

@@ -22,7 +22,7 @@
 #include "download/SRecordReader.h"
 #include "link/ProtocolTiming.h"
 #include "serial/posix/PollEventPump.h"
-#include "serial/posix/SerialDeviceFactory.h"
+#include "serial/posix/PosixSerialLine.h"
 #include "tests/sim/SimProcess.h"
 
 namespace {
@@ -145,7 +145,7 @@ bool DownloadAgainstRadio(const TempDir& dir) {
         return false;
     }
     quillon::PollEventPump pump;
-    quillon::CommSession session(pump, quillon::SerialDeviceFactory());
+    quillon::CommSession session(pump, quillon::PosixSerialLine::Factory());
     auto timer = pump.CreateTimer();
     session.UseTimeoutTimer(*timer);
     std::string error;

@@ -12,7 +12,7 @@
 #include "link/Comm.h"
 #include "serial/posix/ComPortPath.h"
 #include "serial/posix/PollEventPump.h"
-#include "serial/posix/SerialDeviceFactory.h"
+#include "serial/posix/PosixSerialLine.h"
 #include "tests/serial/support/PtyPair.h"
 #include "tests/serial/support/TempComDir.h"
 
@@ -40,7 +40,7 @@ struct Rig {
     quillon::test::PtyPair pty;
     quillon::test::TempComDir coms;
     quillon::PollEventPump pump;
-    CommSession session{pump, quillon::SerialDeviceFactory()};
+    CommSession session{pump, quillon::PosixSerialLine::Factory()};
     std::unique_ptr<quillon::Timer> timer = pump.CreateTimer();
     bool open = false;
 

@@ -73,7 +73,7 @@ struct WindowRig {
         WidgetTestApp();
         window = std::make_unique<Form>();
         mode = std::make_unique<WindowMode>(
-            *window, WindowModeEnvironment{link.pump, [this] { return link.MakeDevice(); }, ports,
+            *window, WindowModeEnvironment{link.pump, [this] { return link.MakeLine(); }, ports,
                                            ports, nullptr, [] { return 1; }, resources,
                                            "/opt/quillon/quillon-updater",
                                            "/opt/quillon/QuillonCodeUpdater_6700_Release_1_4_8",

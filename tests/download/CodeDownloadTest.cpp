@@ -18,8 +18,8 @@ struct CodeDownloadRun {
         : link(std::move(config)), report(link.pump) {
         std::string error;
         if (portMode) {
-            port = std::make_unique<InProcessPort>(link.radio);
-            connected = link.session.OpenWithPortComponent(*port, error);
+            port = link.radio.MakeLine();
+            connected = link.session.OpenPortMode(*port, InProcessLink::kDevicePath, error);
             link.session.SetFraming(1);
             link.session.SetActive(true);
         } else {
@@ -36,7 +36,7 @@ struct CodeDownloadRun {
     const sim::DownloadResponder& Radio() { return link.radio.Radio().Download(); }
 
     InProcessLink link;
-    std::unique_ptr<InProcessPort> port;
+    std::unique_ptr<SerialLine> port;
     RecordingReport report;
     CancelFlag cancel;
     bool connected = false;

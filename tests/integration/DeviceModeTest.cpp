@@ -11,7 +11,7 @@
 #include "link/RadioQueries.h"
 #include "serial/posix/ComPortPath.h"
 #include "serial/posix/PollEventPump.h"
-#include "serial/posix/SerialDeviceFactory.h"
+#include "serial/posix/PosixSerialLine.h"
 #include "tests/integration/RadioKindQuery.h"
 #include "tests/integration/TestRadio.h"
 #include "tests/integration/VirtualRadio.h"
@@ -58,7 +58,7 @@ protected:
 
     PollEventPump pump;
     std::unique_ptr<Timer> timer = pump.CreateTimer();
-    CommSession session{pump, SerialDeviceFactory()};
+    CommSession session{pump, PosixSerialLine::Factory()};
     std::unique_ptr<VirtualRadio> radio;
 };
 

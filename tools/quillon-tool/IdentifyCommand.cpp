@@ -21,7 +21,7 @@
 #include "link/VersionInfoText.h"
 #include "serial/posix/ComPortPath.h"
 #include "serial/posix/PollEventPump.h"
-#include "serial/posix/SerialDeviceFactory.h"
+#include "serial/posix/PosixSerialLine.h"
 #include "tools/quillon-tool/ToolCommand.h"
 #include "tools/quillon-tool/ToolConnection.h"
 #include "tools/quillon-tool/ToolView.h"
@@ -176,7 +176,7 @@ int RunIdentify(const std::string& portText) {
     }
 
     PollEventPump pump;
-    CommSession session(pump, SerialDeviceFactory());
+    CommSession session(pump, PosixSerialLine::Factory());
     std::unique_ptr<Timer> timer = pump.CreateTimer();
     session.UseTimeoutTimer(*timer);
     SysfsPortDeviceNames names;

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "serial/posix/KVTWinExtSerialPort.h"
+#include "serial/posix/PosixSerialLine.h"
 #include "tests/serial/support/PtyPair.h"
 #include "tests/serial/support/TempComDir.h"
 
@@ -44,9 +44,8 @@ TEST(PortsCommandTest, ListsPublishedPortsWithTheirDevicesAndMarksHeldOnes) {
     dir.Link(212, held.SlavePath());
     dir.Link(213, dir.Path() + "/gone");
 
-    KVTWinExtSerialPort holder;
-    holder.SetPortName(dir.EntryPath(212));
-    ASSERT_TRUE(holder.Open());
+    PosixSerialLine holder;
+    ASSERT_EQ(holder.Open(dir.EntryPath(212), {}).reason, OpenFailure::Reason::None);
 
     const ToolRun run = RunTool("ports");
     EXPECT_EQ(run.exitCode, 0);
@@ -58,9 +57,8 @@ TEST(PortsCommandTest, ListsPublishedPortsWithTheirDevicesAndMarksHeldOnes) {
     EXPECT_LT(run.output.find("COM205"), run.output.find("COM212"));
 
     // Listing takes no lock that outlives it: the free port still opens.
-    KVTWinExtSerialPort after;
-    after.SetPortName(dir.EntryPath(205));
-    EXPECT_TRUE(after.Open());
+    PosixSerialLine after;
+    EXPECT_EQ(after.Open(dir.EntryPath(205), {}).reason, OpenFailure::Reason::None);
 }
 
 TEST(PortsCommandTest, PortsThisUserMayNotOpenAreListedAsNoAccess) {
