@@ -112,6 +112,25 @@ bool CommSession::StartCommunication(const std::string& devicePath, int32_t baud
     return true;
 }
 
+bool CommSession::Connect(const std::string& devicePath, int32_t baudRate, std::string& errorText) {
+    if (!StartCommunication(devicePath, baudRate, false, errorText)) {
+        return false;
+    }
+    SetFraming(1);
+    SetActive(true);
+    return true;
+}
+
+bool CommSession::Connect(SerialLine& portLine, const std::string& devicePath,
+                          std::string& errorText) {
+    if (!OpenPortMode(portLine, devicePath, errorText)) {
+        return false;
+    }
+    SetFraming(1);
+    SetActive(true);
+    return true;
+}
+
 void CommSession::Close() {
     if (line_ == nullptr) {
         return;

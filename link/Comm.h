@@ -60,6 +60,10 @@ public:
     bool StartCommunication(const std::string& devicePath, int32_t baudRate, bool flowControl,
                             std::string& errorText);
     void Close();
+    // Opens a connection ready for messages: framed and active. Device mode at `baudRate`
+    // without flow control; port mode on `portLine` as OpenPortMode does.
+    bool Connect(const std::string& devicePath, int32_t baudRate, std::string& errorText);
+    bool Connect(SerialLine& portLine, const std::string& devicePath, std::string& errorText);
     const OpenFailure& LastOpenFailure() const { return openFailure_; }
 
     // While `flag` (not owned; nullptr for none) is set, every wait ends at once: a receive

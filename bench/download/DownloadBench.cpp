@@ -149,12 +149,10 @@ bool DownloadAgainstRadio(const TempDir& dir) {
     auto timer = pump.CreateTimer();
     session.UseTimeoutTimer(*timer);
     std::string error;
-    if (!session.StartCommunication(radio.FirstLine(), 19200, false, error)) {
+    if (!session.Connect(radio.FirstLine(), 19200, error)) {
         std::printf("(b) skipped: %s\n", error.c_str());
         return false;
     }
-    session.SetFraming(1);
-    session.SetActive(true);
     session.SetRadioBaud(115200);
 
     std::ifstream loaderIn(loader + ".srec", std::ios::binary);

@@ -48,8 +48,7 @@ struct Rig {
         coms.Link(kCom, pty.SlavePath());
         session.UseTimeoutTimer(*timer);
         std::string error;
-        open = session.StartCommunication(quillon::ComPortPath::Resolve(kCom), 19200, false, error);
-        session.SetFraming(1);
+        open = session.Connect(quillon::ComPortPath::Resolve(kCom), 19200, error);
     }
 
     // Asks 04 1C and waits for 04 1D; the reply status.

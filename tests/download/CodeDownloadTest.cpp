@@ -19,9 +19,7 @@ struct CodeDownloadRun {
         std::string error;
         if (portMode) {
             port = link.radio.MakeLine();
-            connected = link.session.OpenPortMode(*port, InProcessLink::kDevicePath, error);
-            link.session.SetFraming(1);
-            link.session.SetActive(true);
+            connected = link.session.Connect(*port, InProcessLink::kDevicePath, error);
         } else {
             connected = link.Connect(error);
         }

@@ -47,12 +47,8 @@ protected:
         radio = std::make_unique<VirtualRadio>(options, VirtualRadio::ComNumberForCurrentTest());
         EXPECT_TRUE(radio->Started()) << radio->ErrorText();
         std::string error = "not cleared";
-        EXPECT_TRUE(
-            session.StartCommunication(ComPortPath::Resolve(radio->Com()), 19200, false, error))
-            << error;
+        EXPECT_TRUE(session.Connect(ComPortPath::Resolve(radio->Com()), 19200, error)) << error;
         EXPECT_EQ(error, "");
-        session.SetFraming(1);
-        session.SetActive(true);
         return *radio;
     }
 

@@ -28,17 +28,13 @@ protected:
     // Opens device mode as the connection code does: framed, active.
     void OpenDeviceMode() {
         std::string error;
-        ASSERT_TRUE(session.StartCommunication("/dev/com7", 19200, false, error)) << error;
-        session.SetFraming(1);
-        session.SetActive(true);
+        ASSERT_TRUE(session.Connect("/dev/com7", 19200, error)) << error;
     }
 
     // Opens port mode as the connection code does: RS-485, framed, active.
     void OpenPortMode() {
         std::string error;
-        ASSERT_TRUE(session.OpenPortMode(port, "/dev/com7", error)) << error;
-        session.SetActive(true);
-        session.SetFraming(1);
+        ASSERT_TRUE(session.Connect(port, "/dev/com7", error)) << error;
     }
 
     std::unique_ptr<SerialLine> MakeLine() {

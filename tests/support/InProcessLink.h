@@ -28,11 +28,9 @@ struct InProcessLink {
 
     // Opens device mode at 19200 bit/s, framed and active, as the connection code does.
     bool Connect(std::string& error) {
-        if (!session.StartCommunication(kDevicePath, 19200, false, error)) {
+        if (!session.Connect(kDevicePath, 19200, error)) {
             return false;
         }
-        session.SetFraming(1);
-        session.SetActive(true);
         session.SetTimeout(timing::kQueryTimeoutMs);
         return true;
     }

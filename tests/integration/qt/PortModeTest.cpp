@@ -41,11 +41,9 @@ protected:
     // Opens port mode on the radio's COM number as the connection code does for a mobile radio
     // without an interface box: RS-485 mode, framed, active, 19200 bit/s.
     bool OpenPortMode(std::string& error) {
-        if (!session.OpenPortMode(port, ComPortPath::Resolve(radio->Com()), error)) {
+        if (!session.Connect(port, ComPortPath::Resolve(radio->Com()), error)) {
             return false;
         }
-        session.SetActive(true);
-        session.SetFraming(1);
         session.SetLocalBaud(19200);
         return true;
     }
@@ -161,10 +159,7 @@ TEST_F(PortModeTest, ProbeWithoutABoxHandsOverToPortMode) {
     // no box, close, reopen the same port through the component.
     StartRadio(With(kStuffedRadio, {"--kind", "mobile"}));
     std::string error;
-    ASSERT_TRUE(session.StartCommunication(ComPortPath::Resolve(radio->Com()), 19200, false, error))
-        << error;
-    session.SetFraming(1);
-    session.SetActive(true);
+    ASSERT_TRUE(session.Connect(ComPortPath::Resolve(radio->Com()), 19200, error)) << error;
     session.SetTimeout(500);
     ASSERT_FALSE(session.ProbeInterface());
     session.Close();
