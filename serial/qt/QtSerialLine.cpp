@@ -53,7 +53,12 @@ OpenFailure QtSerialLine::Open(const std::string& devicePath, const LineSettings
     // keeps its settings.
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return DeviceAccess::Explain(devicePath, errno);
+        const int error = errno;
+        failure = DeviceAccess::Explain(devicePath, error);
+        if (error == EIO) {
+            failure.reason = OpenFailure::Reason::NoSuchDevice;  // a device whose far end is gone
+        }
+        return failure;
     }
     if (::isatty(fd) != 1) {
         ::close(fd);

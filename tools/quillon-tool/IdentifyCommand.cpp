@@ -22,6 +22,12 @@
 #include "serial/posix/ComPortPath.h"
 #include "serial/posix/PollEventPump.h"
 #include "serial/posix/PosixSerialLine.h"
+#ifdef QUILLON_TOOL_PORT_MODE
+#include <QCoreApplication>
+
+#include "serial/qt/QtEventPump.h"
+#include "serial/qt/QtSerialLine.h"
+#endif
 #include "tools/quillon-tool/ToolCommand.h"
 #include "tools/quillon-tool/ToolConnection.h"
 #include "tools/quillon-tool/ToolView.h"
@@ -175,19 +181,34 @@ int RunIdentify(const std::string& portText) {
         portNumber = std::stoi(portText);
     }
 
+#ifdef QUILLON_TOOL_PORT_MODE
+    // Port mode's line runs on the Qt event loop, as in the updater, so the waits go through it
+    // too; no display is needed for that.
+    int qtArgc = 1;
+    char qtName[] = "quillon-tool";
+    char* qtArgv[] = {qtName, nullptr};
+    QCoreApplication application(qtArgc, qtArgv);
+    QtEventPump pump;
+    QtSerialLine portLine;
+    SerialLine* port = &portLine;
+#else
+    // A build without Qt has no port-mode line: a mobile build without a box cannot connect.
     PollEventPump pump;
+    SerialLine* port = nullptr;
+#endif
     CommSession session(pump, PosixSerialLine::Factory());
     std::unique_ptr<Timer> timer = pump.CreateTimer();
     session.UseTimeoutTimer(*timer);
     SysfsPortDeviceNames names;
     ComPortList ports(*presence, names);
     ports.Select(portNumber - 1);
-    // The tool has no serial-port component: a mobile build without a box cannot connect.
-    quillon::RadioConnection connection(session, view, ports, nullptr, ProcessorCount);
+    quillon::RadioConnection connection(session, view, ports, port, ProcessorCount);
     if (!connection.ConnectToRadio(false, {a.RadioModel, radioType})) {
         return kExitUnreadable;
     }
-    std::cout << "\n" << resolved.name << ": connected\n\n";
+    std::cout << "\n"
+              << resolved.name << ": connected"
+              << (connection.UsedPortMode() ? " in port mode" : "") << "\n\n";
     const int result = RunChecks(session, view, a, radioType);
     connection.CloseAndFree();
     std::cout.flush();
