@@ -82,7 +82,7 @@ private:
     std::string folder_;
 };
 
-// `pump` carries every wait; `port` is the serial-port component of port mode (none: a build
+// `pump` carries every wait; `port` is the line port mode opens (none: a build
 // that needs port mode reports an open failure).
 int RunConsoleMode(const std::vector<std::string>& args, const std::filesystem::path& program,
                    EventPump& pump, SerialLine* port) {
@@ -187,7 +187,7 @@ int main(int argc, char** argv) {
     }
     const std::vector<std::string> args(argv + 1, argv + argc);
 #ifdef QUILLON_WITH_WINDOW
-    // Port mode's serial-port component runs on the Qt event loop, so the waits go through it
+    // Port mode's serial line runs on the Qt event loop, so the waits go through it
     // too; no display is needed for that.
     QCoreApplication application(argc, argv);
     QtEventPump pump;

@@ -1,4 +1,4 @@
-// The link session in port mode (the Qt port component in RS-485 mode and the Qt event loop)
+// The link session in port mode (the Qt serial line in RS-485 mode and the Qt event loop)
 // against the virtual radio on a pseudo-terminal.
 
 #include <gtest/gtest.h>
