@@ -26,7 +26,7 @@
 #include "app/core/Updater.h"
 #include "serial/posix/ComPortPath.h"
 #include "serial/posix/PollEventPump.h"
-#include "serial/posix/SerialDeviceFactory.h"
+#include "serial/posix/PosixSerialLine.h"
 #include "serial/posix/TraceFile.h"
 
 #ifdef QUILLON_WITH_WINDOW
@@ -37,7 +37,7 @@
 #include "app/WindowMode.h"
 #include "app/core/qt/QtPortDeviceNames.h"
 #include "serial/qt/QtEventPump.h"
-#include "serial/qt/TApdComPort.h"
+#include "serial/qt/QtSerialLine.h"
 #endif
 
 namespace {
@@ -80,10 +80,10 @@ private:
     std::string folder_;
 };
 
-// `pump` carries every wait; `port` is the serial-port component of port mode (none: a build
+// `pump` carries every wait; `port` is the line port mode opens (none: a build
 // that needs port mode reports an open failure).
 int RunConsoleMode(const std::vector<std::string>& args, const std::filesystem::path& program,
-                   EventPump& pump, PortComponent* port, InterruptSignals& stopSignals) {
+                   EventPump& pump, SerialLine* port, InterruptSignals& stopSignals) {
     int32_t returnCode = 0;
     TAppReturnCodeDispForm returnCodeForm(&returnCode);
 
@@ -92,8 +92,8 @@ int RunConsoleMode(const std::vector<std::string>& args, const std::filesystem::
     ComPortPresence presence;
     SysfsPortDeviceNames deviceNames;
     ResourceTable resources(EmbeddedResourceEntries());
-    Updater updater(UpdaterEnvironment{pump, SerialDeviceFactory(), port, presence, deviceNames,
-                                       ProcessorCount, resources, program,
+    Updater updater(UpdaterEnvironment{pump, PosixSerialLine::Factory(), port, presence,
+                                       deviceNames, ProcessorCount, resources, program,
                                        CodeplugBackup::DefaultFolder(), view});
     updater.Controller().SetReturnCodeSink([&](int value) { returnCodeForm.SetReturnCode(value); });
     // A stop signal ends the run as Stop does in the window; the run returns its code for the
@@ -137,12 +137,12 @@ int RunWindowMode(int argc, char** argv, const std::filesystem::path& program) {
     QtEventPump pump;
     ComPortPresence presence;
     QtPortDeviceNames deviceNames;
-    TApdComPort port;
+    QtSerialLine port;
     ResourceTable resources(EmbeddedResourceEntries());
     TCodeUpdaterMainDispForm window;
     WindowMode mode(window,
-                    UpdaterEnvironment{pump, SerialDeviceFactory(), &port, presence, deviceNames,
-                                       ProcessorCount, resources, program,
+                    UpdaterEnvironment{pump, PosixSerialLine::Factory(), &port, presence,
+                                       deviceNames, ProcessorCount, resources, program,
                                        CodeplugBackup::DefaultFolder(), window},
                     LabelName(program));
     window.show();
@@ -177,15 +177,15 @@ int main(int argc, char** argv) {
         return 1;
     }
 #ifdef QUILLON_WITH_WINDOW
-    // Port mode's serial-port component runs on the Qt event loop, so the waits go through it
-    // too; no display is needed for that. The loop goes on sleeping after an interrupted system
-    // call, so it watches the descriptor of the stop signals to wake.
+    // Port mode's serial line runs on the Qt event loop, so the waits go through it too; no
+    // display is needed for that. The loop goes on sleeping after an interrupted system call, so
+    // it watches the descriptor of the stop signals to wake.
     QCoreApplication application(argc, argv);
     QtEventPump pump;
     QSocketNotifier stopNotifier(stopSignals->Fd(), QSocketNotifier::Read);
     QObject::connect(&stopNotifier, &QSocketNotifier::activated,
                      [&stopNotifier] { stopNotifier.setEnabled(false); });
-    TApdComPort port;
+    QtSerialLine port;
     return RunConsoleMode(args, program, pump, &port, *stopSignals);
 #else
     PollEventPump pump;

@@ -5,12 +5,10 @@
 #include <limits>
 #include <vector>
 
-#include "link/DeviceTransport.h"
 #include "link/FrameFormat.h"
 #include "link/FrameReceiver.h"
 #include "link/LinkTrace.h"
 #include "link/MessageCodes.h"
-#include "link/PortTransport.h"
 #include "serial/CancelFlag.h"
 
 namespace quillon {
@@ -30,11 +28,11 @@ constexpr int kEmptyWakesBeforeBackOff = 3;
 
 }  // namespace
 
-CommSession::CommSession(EventPump& pump, DeviceFactory factory)
+CommSession::CommSession(EventPump& pump, LineFactory factory)
     : pump_(pump), factory_(std::move(factory)) {}
 
 CommSession::~CommSession() {
-    DropTransport();
+    DropLine();
 }
 
 void CommSession::UseTimeoutTimer(quillon::Timer& timer) {
@@ -48,9 +46,6 @@ void CommSession::UseTimeoutTimer(quillon::Timer& timer) {
 
 void CommSession::SetCancelFlag(const CancelFlag* flag) {
     cancel_ = flag;
-    if (transport_) {
-        transport_->SetCancelFlag(flag);
-    }
 }
 
 bool CommSession::Cancelled() const {
@@ -63,37 +58,26 @@ void CommSession::Trace(const char* what, const std::string& details) {
     }
 }
 
-PortComponent* CommSession::Port() const {
-    auto* port = dynamic_cast<PortTransport*>(transport_.get());
-    return port != nullptr ? &port->Port() : nullptr;
-}
-
-KVTCommDevice* CommSession::Device() const {
-    auto* device = dynamic_cast<DeviceTransport*>(transport_.get());
-    return device != nullptr ? device->Device() : nullptr;
-}
-
 // ---- opening and closing ----
 
-bool CommSession::OpenWithPortComponent(PortComponent& port, std::string& errorText) {
-    DropTransport();
+bool CommSession::OpenPortMode(SerialLine& line, const std::string& devicePath,
+                               std::string& errorText, const LineSettings& settings) {
+    DropLine();
     active_ = false;
     idle_ = false;
-    openFailure_ = OpenFailure{};
-    auto transport = std::make_unique<PortTransport>(pump_, port);
-    transport->SetCancelFlag(cancel_);
-    transport_ = std::move(transport);
-    try {
-        static_cast<PortTransport&>(*transport_).Open();
-    } catch (const EAPDException& e) {
+    line_ = &line;
+    portMode_ = true;
+    openFailure_ = line.Open(devicePath, settings);
+    if (openFailure_.reason != OpenFailure::Reason::None) {
+        if (openFailure_.devicePath.empty()) {
+            openFailure_.devicePath = devicePath;
+        }
         errorText =
-            e.ErrorCode() == EAPDException::kPortInUseOrMissing ? kPortInUseText : kPortErrorText;
-        openFailure_.reason = OpenFailure::Reason::Other;
-        openFailure_.devicePath = transport_->DevicePath();
-        Trace("OPEN-FAILED", openFailure_.devicePath + " port mode: " + e.what());
+            openFailure_.reason == OpenFailure::Reason::Other ? kPortErrorText : kPortInUseText;
+        Trace("OPEN-FAILED", devicePath + " port mode: " + openFailure_.Describe());
         return false;
     }
-    Trace("OPEN", transport_->DevicePath() + " port mode");
+    Trace("OPEN", devicePath + " port mode");
     errorText.clear();
     return true;
 }
@@ -102,19 +86,24 @@ bool CommSession::StartCommunication(const std::string& devicePath, int32_t baud
                                      bool flowControl, std::string& errorText) {
     active_ = false;
     idle_ = false;
-    DropTransport();
+    DropLine();
     openFailure_ = OpenFailure{};
-    LinkDevice link;
     try {
-        link = factory_ ? factory_() : LinkDevice{};
+        owned_ = factory_ ? factory_() : nullptr;
     } catch (...) {
-        link = LinkDevice{};
+        owned_.reset();
     }
-    auto transport = std::make_unique<DeviceTransport>(pump_, std::move(link));
-    transport->SetCancelFlag(cancel_);
-    const bool opened = transport->Open(devicePath, BaudIndex(baudRate), flowControl, openFailure_);
-    transport_ = std::move(transport);
-    if (!opened) {
+    line_ = owned_.get();
+    portMode_ = false;
+    if (line_ != nullptr) {
+        openFailure_ = line_->Open(devicePath, {baudRate, false, flowControl});
+    } else {
+        openFailure_.reason = OpenFailure::Reason::Other;
+    }
+    if (openFailure_.reason != OpenFailure::Reason::None) {
+        if (openFailure_.devicePath.empty()) {
+            openFailure_.devicePath = devicePath;
+        }
         Trace("OPEN-FAILED", openFailure_.Describe());
         errorText = kPortErrorText;
         return false;
@@ -124,50 +113,77 @@ bool CommSession::StartCommunication(const std::string& devicePath, int32_t baud
     return true;
 }
 
+bool CommSession::Connect(const std::string& devicePath, int32_t baudRate, std::string& errorText) {
+    if (!StartCommunication(devicePath, baudRate, false, errorText)) {
+        return false;
+    }
+    SetFraming(1);
+    SetActive(true);
+    return true;
+}
+
+bool CommSession::Connect(SerialLine& portLine, const std::string& devicePath,
+                          std::string& errorText) {
+    if (!OpenPortMode(portLine, devicePath, errorText)) {
+        return false;
+    }
+    SetFraming(1);
+    SetActive(true);
+    return true;
+}
+
 void CommSession::Close() {
-    if (!transport_) {
+    if (line_ == nullptr) {
         return;
     }
-    if (transport_->PortMode()) {
-        // The component stays the caller's, and so does the transport over it: a closed port
-        // keeps its place for the next open.
-        if (!transport_->IsOpen()) {
+    if (portMode_) {
+        // The line stays the caller's: a closed port keeps its place for the next open.
+        if (!line_->IsOpen()) {
             return;
         }
-        transport_->Close();
+        Drain(pump_.NowMs() + kTransmitWaitLimitMs);
+        if (line_->IsOpen()) {
+            line_->Close();
+        }
+        receivedPos_ = receivedEnd_ = 0;
         if (timer_ != nullptr) {
             timer_->Stop();
         }
-        Trace("CLOSE", transport_->DevicePath());
+        Trace("CLOSE", line_->DevicePath());
         return;
     }
-    Trace("CLOSE", transport_->DevicePath());
-    DropTransport();
+    Trace("CLOSE", line_->DevicePath());
+    DropLine();
 }
 
-void CommSession::DropTransport() {
-    if (transport_ && !transport_->PortMode()) {
-        transport_->Close();
+void CommSession::DropLine() {
+    if (owned_) {
+        owned_->Close();
+        owned_.reset();
     }
-    transport_.reset();
+    line_ = nullptr;
+    receivedPos_ = receivedEnd_ = 0;
+}
+
+bool CommSession::LineOpen() const {
+    return line_ != nullptr && line_->IsOpen();
+}
+
+void CommSession::WaitWhile(const std::function<bool()>& blocked, int64_t giveUpMs) {
+    while (blocked()) {
+        const int64_t now = pump_.NowMs();
+        if (now >= giveUpMs || Cancelled()) {
+            return;
+        }
+        pump_.WaitForActivity(std::min(giveUpMs, now + kTransmitPollMs));
+    }
+}
+
+void CommSession::Drain(int64_t giveUpMs) {
+    WaitWhile([this] { return LineOpen() && line_->Unsent().count > 0; }, giveUpMs);
 }
 
 // ---- speeds ----
-
-uint8_t CommSession::BaudIndex(int32_t baudRate) {
-    switch (baudRate) {
-        case 9600:
-            return 12;
-        case 38400:
-            return 15;
-        case 57600:
-            return 17;
-        case 115200:
-            return 19;
-        default:
-            return 14;  // 19200
-    }
-}
 
 uint8_t CommSession::RadioSpeedCode(int32_t baudRate) {
     switch (baudRate) {
@@ -185,8 +201,8 @@ uint8_t CommSession::RadioSpeedCode(int32_t baudRate) {
 }
 
 void CommSession::SetLocalBaud(int32_t baudRate) {
-    if (transport_) {
-        transport_->SetBaud(baudRate);
+    if (line_ != nullptr) {
+        line_->SetSpeed(baudRate);
         Trace("SPEED", std::to_string(baudRate) + " bit/s");
     }
 }
@@ -194,11 +210,12 @@ void CommSession::SetLocalBaud(int32_t baudRate) {
 void CommSession::SetRadioBaud(int32_t baudRate) {
     const uint8_t code = RadioSpeedCode(baudRate);
     SendMessage(CommMessage::FromCode(linkcontrol::kFamily, linkcontrol::kSetSpeed, &code, 1));
-    if (transport_) {
-        // The 09 00 frame must leave at the old speed, or the radio never sees it.
-        transport_->FinishSending();
-        if (!transport_->PortMode()) {
-            // Let the radio switch before our side does.
+    if (line_ != nullptr) {
+        // The 09 00 frame must leave at the old speed, or the radio never sees it: port mode
+        // waits until the line has sent it, device mode lets the radio switch first.
+        if (portMode_) {
+            Drain(pump_.NowMs() + kTransmitWaitLimitMs);
+        } else {
             pump_.SleepMs(timing::kRadioSpeedSettleMs);
         }
     }
@@ -236,7 +253,7 @@ int CommSession::Transmit(const CommMessage& message) {
         const int n = std::clamp(message.Length, 0, CommMessage::kCapacity);
         bytes.assign(message.Data, message.Data + n);
     }
-    if (!transport_) {
+    if (line_ == nullptr) {
         return -1;
     }
     const int count = static_cast<int>(bytes.size());
@@ -245,7 +262,37 @@ int CommSession::Transmit(const CommMessage& message) {
         LinkTrace::Frame(*trace_, pump_.NowMs(), "TX", bytes.data(), count,
                          framing_ != 0 ? message : CommMessage{});
     }
-    return transport_->Write(bytes.data(), count);
+    return SendBytes(bytes.data(), count);
+}
+
+int CommSession::SendBytes(const uint8_t* bytes, int count) {
+    // The line takes what it can at once; while it takes nothing the wait goes through the
+    // pump, so a stalled line neither freezes the loop nor leaves the pump's clock.
+    const int64_t giveUp = pump_.NowMs() + kTransmitWaitLimitMs;
+    int done = 0;
+    while (done < count) {
+        if (!LineOpen()) {
+            return -1;
+        }
+        const LineResult taken = line_->Write(bytes + done, count - done);
+        if (!taken.Ok()) {
+            return -1;
+        }
+        done += taken.count;
+        const int64_t now = pump_.NowMs();
+        if (done >= count || Cancelled() || now >= giveUp) {
+            break;
+        }
+        if (taken.count == 0) {
+            const int handle = line_->WaitHandle();
+            if (handle >= 0) {
+                pump_.WaitForWritable(giveUp, handle);
+            } else {
+                pump_.WaitForActivity(std::min(giveUp, now + kTransmitPollMs));
+            }
+        }
+    }
+    return done;
 }
 
 int CommSession::SendMessage(const CommMessage& message) {
@@ -255,7 +302,10 @@ int CommSession::SendMessage(const CommMessage& message) {
 int CommSession::SendChecked(const CommMessage& message) {
     const int result = Transmit(message);
     if (PortMode()) {
-        return result == 0 ? 1 : -1;
+        // Port mode answers for the whole frame: sent, or not.
+        const int whole = framing_ != 0 ? static_cast<int>(BuildFrame(message).size())
+                                        : std::clamp(message.Length, 0, CommMessage::kCapacity);
+        return result == whole ? 1 : -1;
     }
     return result;
 }
@@ -278,19 +328,26 @@ int CommSession::SendCode1(uint8_t code, const uint8_t* data, int dataLength) {
 
 // ---- receiving ----
 
-bool CommSession::TransportOpen() const {
-    return transport_ && transport_->IsOpen();
-}
-
-bool CommSession::TransportCharReady() {
-    // Events handled during a wait may have closed the link.
-    return TransportOpen() && transport_->CharReady();
+bool CommSession::FillReceiveBuffer(int& emptyWakes) {
+    // Events handled during a wait may have closed the line.
+    if (!LineOpen()) {
+        return false;
+    }
+    const LineResult got = line_->Read(received_.data(), static_cast<int>(received_.size()));
+    if (!got.Ok()) {
+        // The line says it has bytes but cannot give them (a hung-up device): do not rush back.
+        emptyWakes = kEmptyWakesBeforeBackOff;
+        return false;
+    }
+    receivedPos_ = 0;
+    receivedEnd_ = got.count;
+    return got.count > 0;
 }
 
 void CommSession::SleepUntilActivity(int64_t expiryMs, int& emptyWakes) {
     const int64_t now = pump_.NowMs();
     int64_t deadline = expiryMs > now ? expiryMs : now + kOverduePollMs;
-    int fd = TransportOpen() ? transport_->WaitDescriptor() : -1;
+    int fd = LineOpen() ? line_->WaitHandle() : -1;
     if (emptyWakes >= kEmptyWakesBeforeBackOff) {
         fd = -1;
         deadline = std::min(deadline, now + kHangUpBackOffMs);
@@ -298,8 +355,8 @@ void CommSession::SleepUntilActivity(int64_t expiryMs, int& emptyWakes) {
     pump_.WaitForActivity(deadline, fd);
     // Woken at once while watching the descriptor, yet nothing to read: after a few of these in
     // a row, back off on the next wait.
-    if (fd != -1 && pump_.NowMs() == now && !TransportCharReady()) {
-        ++emptyWakes;
+    if (fd != -1 && pump_.NowMs() == now && !FillReceiveBuffer(emptyWakes)) {
+        emptyWakes = std::min(emptyWakes + 1, kEmptyWakesBeforeBackOff);
     } else {
         emptyWakes = 0;
     }
@@ -328,33 +385,39 @@ bool CommSession::WaitForFrame(const std::function<bool(const CommMessage&)>& ac
             Trace("CANCELLED");
             break;
         }
-        if (!active_ || !TransportOpen()) {
+        if (!active_) {
             break;
         }
-        if (!TransportCharReady()) {
-            idle_ = true;
-            SleepUntilActivity(expiry, emptyWakes);
-            continue;
+        // Bytes read before the line closed are still taken.
+        if (receivedPos_ == receivedEnd_) {
+            if (!LineOpen()) {
+                break;
+            }
+            if (!FillReceiveBuffer(emptyWakes)) {
+                idle_ = true;
+                SleepUntilActivity(expiry, emptyWakes);
+                continue;
+            }
         }
         idle_ = false;
-        uint8_t byte = 0;
-        if (!transport_->ReadByte(byte)) {
-            // A byte was announced but could not be read: do not rush back.
-            emptyWakes = kEmptyWakesBeforeBackOff;
-            SleepUntilActivity(expiry, emptyWakes);
-            continue;
+        emptyWakes = 0;
+        // The receiver takes bytes until a frame is accepted; the rest waits for the next turn
+        // (or the next wait).
+        while (receivedPos_ < receivedEnd_ && !replyReceived_) {
+            if (!receiver.Feed(received_[static_cast<size_t>(receivedPos_++)])) {
+                continue;
+            }
+            if (trace_ != nullptr) {
+                const std::vector<uint8_t> wire = receiver.Wire();
+                LinkTrace::Frame(*trace_, pump_.NowMs(), "RX", wire.data(),
+                                 static_cast<int>(wire.size()), receiver.Frame());
+            }
+            if (accept(receiver.Frame())) {
+                reply = receiver.Frame();
+                replyReceived_ = true;
+            }
         }
-        if (!receiver.Feed(byte)) {
-            continue;
-        }
-        if (trace_ != nullptr) {
-            const std::vector<uint8_t> wire = receiver.Wire();
-            LinkTrace::Frame(*trace_, pump_.NowMs(), "RX", wire.data(),
-                             static_cast<int>(wire.size()), receiver.Frame());
-        }
-        if (accept(receiver.Frame())) {
-            reply = receiver.Frame();
-            replyReceived_ = true;
+        if (replyReceived_) {
             break;
         }
     }

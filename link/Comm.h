@@ -1,18 +1,16 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "link/CommMessage.h"
-#include "link/LinkTransport.h"
 #include "link/ProtocolTiming.h"
 #include "serial/EventPump.h"
-#include "serial/KVTCommDevice.h"
-#include "serial/LinkDevice.h"
 #include "serial/OpenFailure.h"
-#include "serial/PortComponent.h"
+#include "serial/SerialLine.h"
 #include "serial/TraceSink.h"
 
 namespace quillon {
@@ -27,17 +25,21 @@ enum ReplyStatusValue : int {
 
 class CancelFlag;
 
-// The link to the radio. Frames messages, sends them over one transport (device mode: the
-// program's own serial device; port mode: the serial-port component), and waits for replies
-// until a time-out clears Active. Every wait goes through the event pump and sleeps between
-// bytes.
+// The link to the radio. Frames messages, sends them over one serial line, and waits for
+// replies until a time-out clears Active. Every wait goes through the event pump and sleeps
+// between bytes.
+//
+// Device mode opens a fresh line from the factory for each connection. Port mode is the radio
+// reached over RS-485 without an interface box, through a line the caller keeps: it sends in
+// the background, so the session waits for what it wrote to drain where device mode pauses,
+// and a wait that ends while the line is quiet reports "no answer" (ReplyStatus 2).
 class CommSession {
 public:
     static constexpr char kPortInUseText[] = "The chosen COM port is in use or not available";
     static constexpr char kPortErrorText[] = "Unable to start communication: COM port error";
 
-    // Device mode uses the devices that `factory` makes (programs pass SerialDeviceFactory()).
-    CommSession(EventPump& pump, DeviceFactory factory);
+    // Device mode uses the lines that `factory` makes (programs pass PosixSerialLine::Factory()).
+    CommSession(EventPump& pump, LineFactory factory);
     ~CommSession();
     CommSession(const CommSession&) = delete;
     CommSession& operator=(const CommSession&) = delete;
@@ -49,11 +51,19 @@ public:
     void UseTimeoutTimer(quillon::Timer& timer);
 
     // Opening and closing. Ports open by device path; the front end resolves a COM number.
-    // After a failed open, LastOpenFailure tells why as far as the device layer knows.
-    bool OpenWithPortComponent(PortComponent& port, std::string& errorText);
+    // After a failed open, LastOpenFailure tells why as far as the line knows.
+    //
+    // Port mode on `line` (not owned; it stays the caller's after Close), at 19200 bit/s with
+    // RS-485 switching unless `settings` say otherwise.
+    bool OpenPortMode(SerialLine& line, const std::string& devicePath, std::string& errorText,
+                      const LineSettings& settings = {19200, true, false});
     bool StartCommunication(const std::string& devicePath, int32_t baudRate, bool flowControl,
                             std::string& errorText);
     void Close();
+    // Opens a connection ready for messages: framed and active. Device mode at `baudRate`
+    // without flow control; port mode on `portLine` as OpenPortMode does.
+    bool Connect(const std::string& devicePath, int32_t baudRate, std::string& errorText);
+    bool Connect(SerialLine& portLine, const std::string& devicePath, std::string& errorText);
     const OpenFailure& LastOpenFailure() const { return openFailure_; }
 
     // While `flag` (not owned; nullptr for none) is set, every wait ends at once: a receive
@@ -94,43 +104,56 @@ public:
     // out).
     static uint16_t WordSum(const uint8_t* bytes, int length);
 
-    // The device's baud-rate index for a speed in bit/s (19200 for unknown speeds).
-    static uint8_t BaudIndex(int32_t baudRate);
     // The speed code of the 09 00 message (that of 19200 for unknown speeds).
     static uint8_t RadioSpeedCode(int32_t baudRate);
 
     // State.
     bool Active() const { return active_; }
     bool Idle() const { return idle_; }
-    bool PortMode() const { return transport_ && transport_->PortMode(); }
+    // Whether the last connection was port mode (still true after its Close).
+    bool PortMode() const { return line_ != nullptr && portMode_; }
     uint32_t Framing() const { return framing_; }
-    PortComponent* Port() const;
-    KVTCommDevice* Device() const;
-    LinkTransport* Transport() const { return transport_.get(); }
+    // The line of the connection; in device mode null once closed.
+    SerialLine* Line() const { return line_; }
     quillon::Timer* Timer() const { return timer_; }
     uint32_t TimeoutMs() const { return timeoutMs_; }
 
-    // The longest a send or a close waits for room in (or the draining of) the component's
-    // transmit buffer before it gives up.
-    static constexpr int kTransmitWaitLimitMs = LinkTransport::kTransmitWaitLimitMs;
+    // The longest a send or a close waits for room in (or the draining of) the line before it
+    // gives up.
+    static constexpr int kTransmitWaitLimitMs = timing::kTransmitWaitLimitMs;
+    // How often a wait for a line without a wait handle looks again.
+    static constexpr int kTransmitPollMs = 5;
 
 private:
     bool WaitForFrame(const std::function<bool(const CommMessage&)>& accept, CommMessage& reply);
     void SleepUntilActivity(int64_t expiryMs, int& emptyWakes);
-    bool TransportOpen() const;
-    bool TransportCharReady();
+    bool LineOpen() const;
+    // Reads what the line has into the receive buffer; false when nothing came.
+    bool FillReceiveBuffer(int& emptyWakes);
     bool Cancelled() const;
+    // The count of bytes handed to the line, -1 when it failed or closed.
     int Transmit(const CommMessage& message);
-    void DropTransport();
+    int SendBytes(const uint8_t* bytes, int count);
+    // Waits until what was written has left the line, at most until `giveUpMs`.
+    void Drain(int64_t giveUpMs);
+    // Sleeps until `blocked` is false, the wait is cancelled or `giveUpMs` passes.
+    void WaitWhile(const std::function<bool()>& blocked, int64_t giveUpMs);
+    void DropLine();
     void Trace(const char* what, const std::string& details = {});
 
     EventPump& pump_;
-    DeviceFactory factory_;
+    LineFactory factory_;
 
     bool active_ = false;
     bool idle_ = false;
     uint32_t framing_ = 0;
-    std::unique_ptr<LinkTransport> transport_;
+    SerialLine* line_ = nullptr;         // the line of the connection
+    std::unique_ptr<SerialLine> owned_;  // device mode: the line, made by the factory
+    bool portMode_ = false;
+    // Bytes read from the line that the frame receiver has not taken yet.
+    std::array<uint8_t, 4096> received_{};
+    int receivedPos_ = 0;
+    int receivedEnd_ = 0;
     quillon::Timer* timer_ = nullptr;
     uint32_t timeoutMs_ = timing::kDefaultReplyTimeoutMs;
     const CancelFlag* cancel_ = nullptr;

@@ -1,6 +1,7 @@
 #include "sim/InProcessRadio.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <utility>
 
 namespace quillon::sim {
@@ -18,52 +19,53 @@ int64_t CeilMs(int64_t us) {
 
 }  // namespace
 
-class InProcessRadio::Device : public KVTCommDevice {
+class InProcessRadio::Line : public SerialLine {
 public:
-    explicit Device(InProcessRadio& radio) : radio_(&radio) {}
-    ~Device() override {
-        if (radio_ != nullptr && radio_->device_ == this) {
-            radio_->device_ = nullptr;
+    explicit Line(InProcessRadio& radio) : radio_(&radio) {}
+    ~Line() override {
+        if (radio_ != nullptr && radio_->line_ == this) {
+            radio_->line_ = nullptr;
         }
     }
 
     void Detach() { radio_ = nullptr; }
 
-    int Open() override {
-        if (radio_ == nullptr) {
-            return -1;
+    OpenFailure Open(const std::string& devicePath, const LineSettings& settings) override {
+        devicePath_ = devicePath;
+        settings_ = settings;
+        OpenFailure failure;
+        if (radio_ == nullptr || radio_->refuseOpens_) {
+            failure.reason = OpenFailure::Reason::InUse;
+            failure.devicePath = devicePath;
+            return failure;
         }
         open_ = true;
-        return 1;
+        radio_->toHost_.clear();  // what came before this open is not this connection's
+        radio_->SetHostSpeed(static_cast<uint32_t>(settings.bitsPerSecond));
+        return failure;
     }
-    int Close() override {
-        open_ = false;
-        return 1;
+    bool IsOpen() const override { return open_ && radio_ != nullptr; }
+    void Close() override { open_ = false; }
+    LineResult Write(const uint8_t* bytes, int count) override {
+        if (!IsOpen()) {
+            return LineResult::Failed(EBADF);
+        }
+        radio_->FromHost(bytes, count);
+        return LineResult::Bytes(count);
     }
-    bool IsOpen() override { return open_ && radio_ != nullptr; }
-    bool CharReady() override { return IsOpen() && radio_->HostCharReady(); }
-    int ReadByte(uint8_t* byte) override {
-        if (!IsOpen() || byte == nullptr) {
-            return -1;
+    LineResult Read(uint8_t* buffer, int capacity) override {
+        if (!IsOpen()) {
+            return LineResult::Failed(EBADF);
         }
-        return radio_->HostReadByte(*byte) ? 1 : 0;
+        return LineResult::Bytes(radio_->HostRead(buffer, capacity));
     }
-    int Read(uint8_t* buffer, int count) override {
-        if (!IsOpen() || buffer == nullptr || count < 0) {
-            return -1;
+    LineResult Unsent() override { return {}; }
+    LineResult SetSpeed(int32_t bitsPerSecond) override {
+        settings_.bitsPerSecond = bitsPerSecond;
+        if (radio_ != nullptr) {
+            radio_->SetHostSpeed(static_cast<uint32_t>(bitsPerSecond));
         }
-        int n = 0;
-        while (n < count && radio_->HostReadByte(buffer[n])) {
-            ++n;
-        }
-        return n;
-    }
-    int Write(const uint8_t* buffer, int count) override {
-        if (!IsOpen() || buffer == nullptr || count < 0) {
-            return -1;
-        }
-        radio_->FromHost(buffer, count);
-        return count;
+        return {};
     }
 
 private:
@@ -82,19 +84,19 @@ InProcessRadio::InProcessRadio(VirtualEventPump& pump, RadioConfig config)
 
 InProcessRadio::~InProcessRadio() {
     pump_.RemoveWakeSource(wakeHandle_);
-    if (device_ != nullptr) {
-        device_->Detach();
+    if (line_ != nullptr) {
+        line_->Detach();
     }
 }
 
-std::unique_ptr<KVTCommDevice> InProcessRadio::MakeDevice() {
-    if (device_ != nullptr) {
-        device_->Detach();
+std::unique_ptr<SerialLine> InProcessRadio::MakeLine() {
+    if (line_ != nullptr) {
+        line_->Detach();
     }
-    auto device = std::make_unique<Device>(*this);
-    device_ = device.get();
+    auto line = std::make_unique<Line>(*this);
+    line_ = line.get();
     toHost_.clear();
-    return device;
+    return line;
 }
 
 void InProcessRadio::FromHost(const uint8_t* data, int count) {
@@ -169,14 +171,14 @@ bool InProcessRadio::HostCharReady() {
     return false;
 }
 
-bool InProcessRadio::HostReadByte(uint8_t& byte) {
-    if (!HostCharReady()) {
-        return false;
+int InProcessRadio::HostRead(uint8_t* buffer, int capacity) {
+    int n = 0;
+    while (n < capacity && HostCharReady()) {
+        buffer[n++] = toHost_.front().byte;
+        toHost_.pop_front();
+        ++bytesFromRadio_;
     }
-    byte = toHost_.front().byte;
-    toHost_.pop_front();
-    ++bytesFromRadio_;
-    return true;
+    return n;
 }
 
 int64_t InProcessRadio::NextEventMs() const {
@@ -184,7 +186,7 @@ int64_t InProcessRadio::NextEventMs() const {
     // that is not for the line (a pause) must not be woken by them again and again.
     const int64_t now = NowUs();
     int64_t next = VirtualEventPump::kNever;
-    if (device_ != nullptr) {
+    if (line_ != nullptr) {
         auto firstFuture = std::upper_bound(toHost_.begin(), toHost_.end(), now,
                                             [](int64_t t, const Pending& p) { return t < p.atUs; });
         if (firstFuture != toHost_.end()) {

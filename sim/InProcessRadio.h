@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "serial/KVTCommDevice.h"
+#include "serial/SerialLine.h"
 #include "serial/VirtualEventPump.h"
 #include "sim/FrameLog.h"
 #include "sim/RadioSimulator.h"
@@ -13,7 +13,7 @@
 namespace quillon::sim {
 
 // The virtual radio inside the test process: the same radio model as quillon-radiosim, behind
-// a byte device on the virtual event pump, so engines talk to it in microseconds with every
+// a serial line on the virtual event pump, so engines talk to it in microseconds with every
 // fault the model plays.
 //
 // The line is modelled: each byte the radio sends takes 10 bit times at the radio's speed, a
@@ -27,9 +27,12 @@ public:
     InProcessRadio(const InProcessRadio&) = delete;
     InProcessRadio& operator=(const InProcessRadio&) = delete;
 
-    // A fresh byte device on this radio's line, closed. Only one device is connected at a time;
-    // a newer one replaces the older.
-    std::unique_ptr<KVTCommDevice> MakeDevice();
+    // A fresh line to this radio, closed. Only one line is connected at a time; a newer one
+    // replaces the older. Opening it, and changing its speed, sets the updater's side of the
+    // line to the speed given.
+    std::unique_ptr<SerialLine> MakeLine();
+    // Lines made from now on refuse to open (a port that is missing or in use).
+    void RefuseOpens(bool refuse) { refuseOpens_ = refuse; }
 
     // The updater's side changes speed (what setting the port's baud rate does).
     void SetHostSpeed(uint32_t bitsPerSecond) { hostSpeed_ = bitsPerSecond; }
@@ -55,8 +58,8 @@ public:
     int64_t BytesFromRadio() const { return bytesFromRadio_; }
 
 private:
-    class Device;
-    friend class Device;
+    class Line;
+    friend class Line;
 
     struct Pending {
         int64_t atUs;  // arrival time in microseconds of the virtual clock
@@ -67,7 +70,7 @@ private:
     void Schedule(std::vector<OutputStep> steps);
     void RunDueSpeedChanges();
     bool HostCharReady();
-    bool HostReadByte(uint8_t& byte);
+    int HostRead(uint8_t* buffer, int capacity);
     int64_t NextEventMs() const;
     int64_t NowUs() const { return pump_.NowMs() * 1000; }
 
@@ -75,8 +78,9 @@ private:
     FrameLog ownLog_;
     RadioSimulator radio_;
     int wakeHandle_ = 0;
-    Device* device_ = nullptr;
+    Line* line_ = nullptr;
     bool connected_ = true;
+    bool refuseOpens_ = false;
     uint32_t hostSpeed_ = 19200;
     uint32_t radioSpeed_ = 19200;
     int64_t lineFreeUs_ = 0;  // when the radio's transmitter is next free

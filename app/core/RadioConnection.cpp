@@ -8,11 +8,11 @@
 namespace quillon {
 
 RadioConnection::RadioConnection(CommSession& link, UpdaterView& view, ComPortList& ports,
-                                 PortComponent* port, std::function<int()> processors)
+                                 SerialLine* port, std::function<int()> processors)
     : link_(link), view_(view), ports_(ports), port_(port), processors_(std::move(processors)) {}
 
 bool RadioConnection::StartDeviceMode(std::string& error) {
-    return link_.StartCommunication(ports_.DevicePathOf(portNumber_), kLowSpeed, false, error);
+    return link_.Connect(ports_.DevicePathOf(portNumber_), kLowSpeed, error);
 }
 
 bool RadioConnection::Fail(const std::string& error, bool show) {
@@ -46,8 +46,6 @@ bool RadioConnection::ConnectToRadio(bool lowSpeed, const Build& build, int cons
         if (!StartDeviceMode(error)) {
             return Fail(error, true);
         }
-        link_.SetFraming(1);
-        link_.SetActive(true);
         link_.SetTimeout(timing::kProbeTimeoutMs);
         if (link_.ProbeInterface()) {
             link_.SetFraming(1);
@@ -67,8 +65,6 @@ bool RadioConnection::ConnectToRadio(bool lowSpeed, const Build& build, int cons
     if (!StartDeviceMode(error)) {
         return Fail(error, !console);
     }
-    link_.SetFraming(1);
-    link_.SetActive(true);
     if (!lowSpeed) {
         link_.SetRadioBaud(kHighSpeed);
     }
@@ -80,14 +76,9 @@ bool RadioConnection::OpenPortMode(bool lowSpeed, const Build& build) {
     if (port_ == nullptr) {
         return Fail(error, !view_.ConsoleMode());
     }
-    port_->SetComNumber(portNumber_);
-    port_->SetDevicePath(ports_.DevicePathOf(portNumber_));
-    port_->SetRS485Mode(true);
-    if (!link_.OpenWithPortComponent(*port_, error)) {
+    if (!link_.Connect(*port_, ports_.DevicePathOf(portNumber_), error)) {
         return Fail(error, !view_.ConsoleMode());
     }
-    link_.SetActive(true);
-    link_.SetFraming(1);
     link_.SetLocalBaud(kLowSpeed);
     if (build.radioType == kRadioType6900Series1) {
         link_.SetRadioBaud(kLowSpeed);

@@ -6,7 +6,7 @@
 #include "app/core/ComPortList.h"
 #include "app/core/UpdaterView.h"
 #include "link/Comm.h"
-#include "serial/PortComponent.h"
+#include "serial/SerialLine.h"
 
 namespace quillon {
 
@@ -32,9 +32,9 @@ public:
         uint8_t radioType = 0;
     };
 
-    // `port` is the serial-port component for port mode (null when the program has none: port
-    // mode then fails as an open failure). `processors` gives the processor count.
-    RadioConnection(CommSession& link, UpdaterView& view, ComPortList& ports, PortComponent* port,
+    // `port` is the line port mode opens (null when the program has none: port mode then fails
+    // as an open failure). `processors` gives the processor count.
+    RadioConnection(CommSession& link, UpdaterView& view, ComPortList& ports, SerialLine* port,
                     std::function<int()> processors);
 
     // Chooses the port (command-line mode: `consolePort`; otherwise the list's choice after a
@@ -47,7 +47,7 @@ public:
 
     // The COM number of the last connection (0 before one).
     int PortNumber() const { return portNumber_; }
-    // Whether the last connection went through the port component.
+    // Whether the last connection was port mode.
     bool UsedPortMode() const { return link_.PortMode(); }
 
 private:
@@ -58,7 +58,7 @@ private:
     CommSession& link_;
     UpdaterView& view_;
     ComPortList& ports_;
-    PortComponent* port_;
+    SerialLine* port_;
     std::function<int()> processors_;
     int portNumber_ = 0;
 };

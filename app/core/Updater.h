@@ -18,8 +18,7 @@
 #include "app/core/UpdaterView.h"
 #include "link/Comm.h"
 #include "serial/EventPump.h"
-#include "serial/LinkDevice.h"
-#include "serial/PortComponent.h"
+#include "serial/SerialLine.h"
 
 namespace quillon {
 
@@ -27,16 +26,16 @@ namespace quillon {
 // ports and its event loop; tests and benchmarks hand it the virtual radio and their clock.
 struct UpdaterEnvironment {
     EventPump& pump;
-    // The serial transport: the devices of device mode and the serial-port component of port
-    // mode (none: a build that needs port mode reports an open failure).
-    DeviceFactory devices;
-    PortComponent* port = nullptr;
+    // The serial lines: device mode's, made fresh for each connection, and the one port mode
+    // opens (none: a build that needs port mode reports an open failure).
+    LineFactory devices;
+    SerialLine* port = nullptr;
 
     PortPresence& presence;             // which COM numbers exist
     PortDeviceNames& deviceNames;       // the USB tags of the port list
     std::function<int()> processors;    // the processor count
     const ResourceStore& resources;     // the build's embedded images and attributes
-    std::filesystem::path programPath;  // the program file; DSP pages may lie beside it
+    std::filesystem::path programPath;  // the program file
     std::string backupFolder;           // where read-out codeplugs are kept
     UpdaterView& view;                  // the window, the console or a test's recorder
 };

@@ -34,9 +34,9 @@
 #include "app/core/ResourceTable.h"
 #include "app/core/UpdateController.h"
 #include "app/core/qt/QtPortDeviceNames.h"
-#include "serial/posix/SerialDeviceFactory.h"
+#include "serial/posix/PosixSerialLine.h"
 #include "serial/qt/QtEventPump.h"
-#include "serial/qt/TApdComPort.h"
+#include "serial/qt/QtSerialLine.h"
 #include "tests/sim/SimProcess.h"
 
 namespace {
@@ -141,15 +141,16 @@ int Run(int argc, char** argv) {
     QtEventPump pump;
     ComPortPresence presence;
     QtPortDeviceNames deviceNames;
-    TApdComPort port;
+    QtSerialLine port;
     ResourceTable resources(EmbeddedResourceEntries());
     TCodeUpdaterMainDispForm window;
-    WindowMode mode(window,
-                    UpdaterEnvironment{
-                        pump, SerialDeviceFactory(), &port, presence, deviceNames, ProcessorCount,
-                        resources, std::filesystem::path(QUILLON_BINARY_DIR "/app/quillon-updater"),
-                        CodeplugBackup::DefaultFolder(), window},
-                    EmbeddedProgramName());
+    WindowMode mode(
+        window,
+        UpdaterEnvironment{pump, PosixSerialLine::Factory(), &port, presence, deviceNames,
+                           ProcessorCount, resources,
+                           std::filesystem::path(QUILLON_BINARY_DIR "/app/quillon-updater"),
+                           CodeplugBackup::DefaultFolder(), window},
+        EmbeddedProgramName());
     window.show();
     mode.ComPortChosen(kComNumber - 1);
     if (window.ComPortPosition() != kComNumber - 1) {

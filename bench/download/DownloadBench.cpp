@@ -24,7 +24,7 @@
 #include "download/SRecordReader.h"
 #include "link/ProtocolTiming.h"
 #include "serial/posix/PollEventPump.h"
-#include "serial/posix/SerialDeviceFactory.h"
+#include "serial/posix/PosixSerialLine.h"
 #include "tests/sim/SimProcess.h"
 
 namespace {
@@ -161,16 +161,14 @@ bool DownloadAgainstRadio(const TempDir& dir) {
         return false;
     }
     quillon::PollEventPump pump;
-    quillon::CommSession session(pump, quillon::SerialDeviceFactory());
+    quillon::CommSession session(pump, quillon::PosixSerialLine::Factory());
     auto timer = pump.CreateTimer();
     session.UseTimeoutTimer(*timer);
     std::string error;
-    if (!session.StartCommunication(radio.FirstLine(), 19200, false, error)) {
+    if (!session.Connect(radio.FirstLine(), 19200, error)) {
         std::printf("(b) skipped: %s\n", error.c_str());
         return false;
     }
-    session.SetFraming(1);
-    session.SetActive(true);
     session.SetRadioBaud(115200);
 
     std::ifstream loaderIn(loader + ".srec", std::ios::binary);

@@ -12,7 +12,7 @@
 #include "link/Comm.h"
 #include "serial/posix/ComPortPath.h"
 #include "serial/posix/PollEventPump.h"
-#include "serial/posix/SerialDeviceFactory.h"
+#include "serial/posix/PosixSerialLine.h"
 #include "tests/serial/support/PtyPair.h"
 #include "tests/serial/support/TempComDir.h"
 
@@ -40,7 +40,7 @@ struct Rig {
     quillon::test::PtyPair pty;
     quillon::test::TempComDir coms;
     quillon::PollEventPump pump;
-    CommSession session{pump, quillon::SerialDeviceFactory()};
+    CommSession session{pump, quillon::PosixSerialLine::Factory()};
     std::unique_ptr<quillon::Timer> timer = pump.CreateTimer();
     bool open = false;
 
@@ -48,8 +48,7 @@ struct Rig {
         coms.Link(kCom, pty.SlavePath());
         session.UseTimeoutTimer(*timer);
         std::string error;
-        open = session.StartCommunication(quillon::ComPortPath::Resolve(kCom), 19200, false, error);
-        session.SetFraming(1);
+        open = session.Connect(quillon::ComPortPath::Resolve(kCom), 19200, error);
     }
 
     // Asks 04 1C and waits for 04 1D; the reply status.

@@ -1,26 +1,25 @@
 // How much processor a receive wait costs while nothing arrives, side by side with a reader that
-// polls without sleeping, and how fast bytes move through the serial device over a
+// polls without sleeping, and how fast bytes move through the serial line over a
 // pseudo-terminal. Run: bench_serial (add --benchmark_filter=Idle for the wait alone).
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <thread>
 #include <vector>
 
-#include "serial/posix/KVTCommDeviceSerial.h"
 #include "serial/posix/MonotonicClock.h"
 #include "serial/posix/PollEventPump.h"
+#include "serial/posix/PosixSerialLine.h"
 #include "tests/serial/support/PtyPair.h"
-#include "tests/serial/support/TempComDir.h"
 
 namespace quillon {
 namespace {
-
-constexpr int kCom = 9;
 
 double CpuSeconds() {
     rusage usage{};
@@ -35,35 +34,45 @@ struct Figures {
 };
 Figures figures;
 
-// A device opened on COM kCom, which leads to a fresh pseudo-terminal.
+// A line opened on a fresh pseudo-terminal.
 struct Line {
     Line() {
-        dir.Link(kCom, pty.SlavePath());
-        ok = device.OpenPort(kCom, 19, false);
+        ok = line.Open(pty.SlavePath(), {115200, false, false}).reason == OpenFailure::Reason::None;
     }
-    test::TempComDir dir;
     test::PtyPair pty;
-    KVTCommDeviceSerial device;
+    PosixSerialLine line;
     bool ok = false;
 };
 
-// The receive loop of the link session: handle events, take a byte when one is waiting, else
-// sleep until bytes arrive, a timer falls due or the deadline passes. A 55 ms timer runs
-// meanwhile, as the progress bar's does during a wait.
-void ReceiveUntil(KVTCommDeviceSerial& device, EventPump& pump, int64_t deadline) {
+// The receive loop of the link session: handle events, read what the line has into a buffer
+// and take the bytes from there, else sleep until bytes arrive, a timer falls due or the
+// deadline passes. Returns the bytes taken.
+int64_t ReceiveLoop(PosixSerialLine& line, EventPump& pump, int64_t deadline, int64_t enough) {
+    std::vector<uint8_t> buffer(4096);
+    int64_t got = 0;
+    while (got < enough && pump.NowMs() < deadline) {
+        pump.ProcessEvents();
+        const LineResult read = line.Read(buffer.data(), static_cast<int>(buffer.size()));
+        if (read.Ok() && read.count > 0) {
+            for (int i = 0; i < read.count; ++i) {
+                benchmark::DoNotOptimize(buffer[static_cast<size_t>(i)]);
+            }
+            got += read.count;
+            continue;
+        }
+        pump.WaitForActivity(deadline, line.WaitHandle());
+    }
+    return got;
+}
+
+// The wait with nothing arriving. A 55 ms timer runs meanwhile, as the progress bar's does
+// during a wait.
+void ReceiveUntil(PosixSerialLine& line, EventPump& pump, int64_t deadline) {
     auto ticker = pump.CreateTimer();
     ticker->SetInterval(55);
     ticker->SetCallback([] {});
     ticker->Start();
-    while (pump.NowMs() < deadline) {
-        pump.ProcessEvents();
-        if (device.CharReady()) {
-            uint8_t byte = 0;
-            device.ReadByte(&byte);
-            continue;
-        }
-        pump.WaitForActivity(deadline, device.WaitDescriptor());
-    }
+    ReceiveLoop(line, pump, deadline, INT64_MAX);
 }
 
 void BM_IdleReceiveWait(benchmark::State& state) {
@@ -76,7 +85,7 @@ void BM_IdleReceiveWait(benchmark::State& state) {
     for (auto _ : state) {
         const double cpu0 = CpuSeconds();
         const int64_t start = MonotonicMs();
-        ReceiveUntil(line.device, pump, start + 2000);
+        ReceiveUntil(line.line, pump, start + 2000);
         const double wall = (MonotonicMs() - start) / 1000.0;
         const double cpu = CpuSeconds() - cpu0;
         state.SetIterationTime(wall);
@@ -86,7 +95,7 @@ void BM_IdleReceiveWait(benchmark::State& state) {
 }
 BENCHMARK(BM_IdleReceiveWait)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
-// For comparison: the same wait as a loop that asks the device again and again.
+// For comparison: the same wait as a loop that asks the line again and again.
 void BM_IdleReceiveSpinning(benchmark::State& state) {
     Line line;
     if (!line.ok) {
@@ -97,7 +106,8 @@ void BM_IdleReceiveSpinning(benchmark::State& state) {
         const double cpu0 = CpuSeconds();
         const int64_t start = MonotonicMs();
         while (MonotonicMs() < start + 500) {
-            benchmark::DoNotOptimize(line.device.CharReady());
+            uint8_t byte = 0;
+            benchmark::DoNotOptimize(line.line.Read(&byte, 1));
         }
         const double wall = (MonotonicMs() - start) / 1000.0;
         const double cpu = CpuSeconds() - cpu0;
@@ -108,7 +118,8 @@ void BM_IdleReceiveSpinning(benchmark::State& state) {
 }
 BENCHMARK(BM_IdleReceiveSpinning)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
-// Device to far end: blocks written with Write (which waits until they have left).
+// Line to far end: blocks written as the session writes them, waiting for room through the
+// pump when the line takes no more.
 void BM_WriteThroughPty(benchmark::State& state) {
     Line line;
     if (!line.ok) {
@@ -116,6 +127,7 @@ void BM_WriteThroughPty(benchmark::State& state) {
         return;
     }
     const int block = static_cast<int>(state.range(0));
+    PollEventPump pump;
     constexpr int64_t kTotal = 1 << 20;
     std::vector<uint8_t> data(static_cast<size_t>(block), 0x5A);
     for (auto _ : state) {
@@ -125,10 +137,17 @@ void BM_WriteThroughPty(benchmark::State& state) {
                 received += static_cast<int64_t>(line.pty.Receive(kTotal - received, 2000).size());
             }
         });
-        for (int64_t sent = 0; sent < kTotal; sent += block) {
-            if (line.device.Write(data.data(), block) != block) {
-                state.SkipWithError("short write");
+        int64_t sent = 0;
+        while (sent < kTotal) {
+            const int want = static_cast<int>(std::min<int64_t>(block, kTotal - sent));
+            const LineResult wrote = line.line.Write(data.data(), want);
+            if (!wrote.Ok()) {
+                state.SkipWithError("write failed");
                 break;
+            }
+            sent += wrote.count;
+            if (wrote.count == 0) {
+                pump.WaitForWritable(pump.NowMs() + 2000, line.line.WaitHandle());
             }
         }
         drain.join();
@@ -137,7 +156,7 @@ void BM_WriteThroughPty(benchmark::State& state) {
 }
 BENCHMARK(BM_WriteThroughPty)->Arg(128)->Arg(1024)->Unit(benchmark::kMillisecond);
 
-// Far end to device: the receive loop above taking the bytes one at a time, as the session does.
+// Far end to line: the receive loop above, reading blocks as the session does.
 void BM_ReadThroughPty(benchmark::State& state) {
     Line line;
     if (!line.ok) {
@@ -153,17 +172,7 @@ void BM_ReadThroughPty(benchmark::State& state) {
                 line.pty.Send(chunk);
             }
         });
-        int64_t got = 0;
-        const int64_t deadline = pump.NowMs() + 60000;
-        while (got < kTotal && pump.NowMs() < deadline) {
-            pump.ProcessEvents();
-            if (line.device.CharReady()) {
-                uint8_t byte = 0;
-                got += line.device.ReadByte(&byte) == 1 ? 1 : 0;
-                continue;
-            }
-            pump.WaitForActivity(deadline, line.device.WaitDescriptor());
-        }
+        const int64_t got = ReceiveLoop(line.line, pump, pump.NowMs() + 60000, kTotal);
         feed.join();
         if (got != kTotal) {
             state.SkipWithError("bytes lost");

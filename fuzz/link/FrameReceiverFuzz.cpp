@@ -1,9 +1,13 @@
 // Feeds arbitrary bytes to the reply-frame receiver, directly and through a session's receive
 // loop, and checks what comes out.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
 
 #include "link/Comm.h"
 #include "link/FrameReceiver.h"
@@ -13,20 +17,28 @@ namespace {
 
 using quillon::CommMessage;
 
-// A byte device that hands out the fuzz input and then reports itself closed.
-class InputDevice : public quillon::KVTCommDevice {
+// A line that hands out the fuzz input in reads of varying size and then reports itself closed.
+class InputLine : public quillon::SerialLine {
 public:
-    InputDevice(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-    bool IsOpen() override { return pos_ < size_; }
-    bool CharReady() override { return pos_ < size_; }
-    int ReadByte(uint8_t* byte) override {
-        if (pos_ >= size_) {
-            return 0;
-        }
-        *byte = data_[pos_++];
-        return 1;
+    InputLine(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    quillon::OpenFailure Open(const std::string&, const quillon::LineSettings&) override {
+        return {};
     }
-    int Write(const uint8_t*, int count) override { return count; }
+    bool IsOpen() const override { return pos_ < size_; }
+    void Close() override { pos_ = size_; }
+    quillon::LineResult Write(const uint8_t*, int count) override {
+        return quillon::LineResult::Bytes(count);
+    }
+    quillon::LineResult Read(uint8_t* buffer, int capacity) override {
+        // Each read takes a few bytes, so frames are cut at every place across reads.
+        size_t n = std::min<size_t>({size_ - pos_, static_cast<size_t>(capacity),
+                                     1 + static_cast<size_t>(data_[pos_] % 7)});
+        std::memcpy(buffer, data_ + pos_, n);
+        pos_ += n;
+        return quillon::LineResult::Bytes(static_cast<int>(n));
+    }
+    quillon::LineResult Unsent() override { return {}; }
+    quillon::LineResult SetSpeed(int32_t) override { return {}; }
 
 private:
     const uint8_t* data_;
@@ -79,12 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The same bytes through the session's receive loop.
     quillon::VirtualEventPump pump;
-    quillon::CommSession session(pump, [data, size] {
-        quillon::LinkDevice link;
-        link.device = std::make_unique<InputDevice>(data, size);
-        link.openPort = [](const std::string&, uint8_t, bool) { return true; };
-        return link;
-    });
+    quillon::CommSession session(pump,
+                                 [data, size] { return std::make_unique<InputLine>(data, size); });
     std::string error;
     if (!session.StartCommunication("fuzz", 19200, false, error)) {
         return 0;

@@ -74,8 +74,8 @@ struct WindowRig {
         window = std::make_unique<Form>();
         mode = std::make_unique<WindowMode>(
             *window,
-            UpdaterEnvironment{link.pump, [this] { return link.MakeDevice(); }, nullptr, ports,
-                               ports, [] { return 1; }, resources, "/opt/quillon/quillon-updater",
+            UpdaterEnvironment{link.pump, [this] { return link.MakeLine(); }, nullptr, ports, ports,
+                               [] { return 1; }, resources, "/opt/quillon/quillon-updater",
                                folder.Path() + "/backups", *window},
             "/opt/quillon/QuillonCodeUpdater_6700_Release_1_4_8");
         window->show();

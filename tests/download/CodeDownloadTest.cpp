@@ -19,10 +19,8 @@ struct CodeDownloadRun {
         : link(std::move(config)), report(link.pump) {
         std::string error;
         if (portMode) {
-            port = std::make_unique<InProcessPort>(link.radio);
-            connected = link.session.OpenWithPortComponent(*port, error);
-            link.session.SetFraming(1);
-            link.session.SetActive(true);
+            port = link.radio.MakeLine();
+            connected = link.session.Connect(*port, InProcessLink::kDevicePath, error);
         } else {
             connected = link.Connect(error);
         }
@@ -37,7 +35,7 @@ struct CodeDownloadRun {
     const sim::DownloadResponder& Radio() { return link.radio.Radio().Download(); }
 
     InProcessLink link;
-    std::unique_ptr<InProcessPort> port;
+    std::unique_ptr<SerialLine> port;
     RecordingReport report;
     CancelFlag cancel;
     bool connected = false;

@@ -1,8 +1,8 @@
 #pragma once
 
 // Shared by the download tests: S-record images made by objcopy from generated binaries, a
-// report that records what the engine shows, and the in-process radio behind the serial-port
-// component (port mode).
+// report that records what the engine shows, and the in-process radio behind a line in either
+// mode.
 
 #include <stdlib.h>
 
@@ -16,11 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "serial/KVTCommDevice.h"
-#include "serial/PortComponent.h"
 #include "serial/ProgressReport.h"
 #include "tests/support/InProcessLink.h"
-#include "tests/support/InProcessPort.h"
 
 namespace quillon::test {
 

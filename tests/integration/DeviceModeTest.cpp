@@ -11,7 +11,7 @@
 #include "link/RadioQueries.h"
 #include "serial/posix/ComPortPath.h"
 #include "serial/posix/PollEventPump.h"
-#include "serial/posix/SerialDeviceFactory.h"
+#include "serial/posix/PosixSerialLine.h"
 #include "tests/integration/RadioKindQuery.h"
 #include "tests/integration/TestRadio.h"
 #include "tests/integration/VirtualRadio.h"
@@ -47,18 +47,14 @@ protected:
         radio = std::make_unique<VirtualRadio>(options, VirtualRadio::ComNumberForCurrentTest());
         EXPECT_TRUE(radio->Started()) << radio->ErrorText();
         std::string error = "not cleared";
-        EXPECT_TRUE(
-            session.StartCommunication(ComPortPath::Resolve(radio->Com()), 19200, false, error))
-            << error;
+        EXPECT_TRUE(session.Connect(ComPortPath::Resolve(radio->Com()), 19200, error)) << error;
         EXPECT_EQ(error, "");
-        session.SetFraming(1);
-        session.SetActive(true);
         return *radio;
     }
 
     PollEventPump pump;
     std::unique_ptr<Timer> timer = pump.CreateTimer();
-    CommSession session{pump, SerialDeviceFactory()};
+    CommSession session{pump, PosixSerialLine::Factory()};
     std::unique_ptr<VirtualRadio> radio;
 };
 

@@ -19,24 +19,24 @@ protected:
     }
 };
 
-TEST_F(CommSessionTest, DeviceModeOpensWithTheBaudIndexAndFlowFlag) {
+TEST_F(CommSessionTest, DeviceModeOpensWithTheSpeedAndFlowFlag) {
     std::string error = "stale";
-    ASSERT_TRUE(session.StartCommunication("/dev/com12", 115200, false, error));
+    ASSERT_TRUE(session.StartCommunication("/dev/com12", 115200, true, error));
     EXPECT_EQ(error, "");
-    ASSERT_EQ(openCalls.size(), 1u);
-    EXPECT_EQ(openCalls[0].port, "/dev/com12");
-    EXPECT_EQ(openCalls[0].baudIndex, 19);
-    EXPECT_FALSE(openCalls[0].flow);
+    ASSERT_EQ(line->opens.size(), 1u);
+    EXPECT_EQ(line->opens[0].path, "/dev/com12");
+    EXPECT_EQ(line->opens[0].settings.bitsPerSecond, 115200);
+    EXPECT_TRUE(line->opens[0].settings.flowControl);
+    EXPECT_FALSE(line->opens[0].settings.rs485);
     EXPECT_FALSE(session.Active()) << "opening leaves the link inactive";
     EXPECT_FALSE(session.PortMode());
-    ASSERT_NE(session.Device(), nullptr);
+    ASSERT_EQ(session.Line(), line);
 
     session.Close();
-    EXPECT_EQ(session.Device(), nullptr);
-    // Each opening makes a fresh device.
+    EXPECT_EQ(session.Line(), nullptr);
+    // Each opening makes a fresh line.
     ASSERT_TRUE(session.StartCommunication("/dev/com12", 2400, false, error));
-    EXPECT_EQ(devicesMade, 2);
-    EXPECT_EQ(openCalls[1].baudIndex, 14) << "unknown speeds open at 19200";
+    EXPECT_EQ(linesMade, 2);
 }
 
 TEST_F(CommSessionTest, DeviceModeOpenFailuresGiveThePortErrorText) {
@@ -45,27 +45,32 @@ TEST_F(CommSessionTest, DeviceModeOpenFailuresGiveThePortErrorText) {
     EXPECT_FALSE(session.StartCommunication("/dev/com3", 19200, false, error));
     EXPECT_EQ(error, "Unable to start communication: COM port error");
 
-    CommSession throwing(pump, []() -> LinkDevice { throw std::runtime_error("no device"); });
+    CommSession throwing(
+        pump, []() -> std::unique_ptr<SerialLine> { throw std::runtime_error("no line"); });
     error.clear();
     EXPECT_FALSE(throwing.StartCommunication("/dev/com3", 19200, false, error));
     EXPECT_EQ(error, "Unable to start communication: COM port error");
 }
 
-TEST_F(CommSessionTest, PortModeOpenReportsComponentErrors) {
-    std::string error;
-    port.openError_ = EAPDException::kPortInUseOrMissing;
-    EXPECT_FALSE(session.OpenWithPortComponent(port, error));
-    EXPECT_EQ(error, "The chosen COM port is in use or not available");
-    port.openError_ = -3001;
-    EXPECT_FALSE(session.OpenWithPortComponent(port, error));
-    EXPECT_EQ(error, "Unable to start communication: COM port error");
-
-    port.openError_ = 0;
-    EXPECT_TRUE(session.OpenWithPortComponent(port, error));
-    EXPECT_EQ(error, "");
+TEST_F(CommSessionTest, PortModeOpenReportsLineErrors) {
+    using Reason = OpenFailure::Reason;
+    const std::pair<Reason, const char*> cases[] = {
+        {Reason::InUse, "The chosen COM port is in use or not available"},
+        {Reason::NoSuchDevice, "The chosen COM port is in use or not available"},
+        {Reason::PermissionDenied, "The chosen COM port is in use or not available"},
+        {Reason::Other, "Unable to start communication: COM port error"},
+        {Reason::None, ""},
+    };
+    for (const auto& [reason, text] : cases) {
+        port.refuse = reason;
+        std::string error = "stale";
+        EXPECT_EQ(session.OpenPortMode(port, "/dev/com7", error), reason == Reason::None);
+        EXPECT_EQ(error, text);
+    }
     EXPECT_TRUE(session.PortMode());
-    EXPECT_EQ(session.Port(), &port);
-    EXPECT_EQ(port.log_, (std::vector<std::string>{"open", "flush-in", "flush-out"}));
+    EXPECT_EQ(session.Line(), &port);
+    EXPECT_TRUE(port.opens.back().settings.rs485);
+    EXPECT_EQ(port.opens.back().settings.bitsPerSecond, 19200);
 }
 
 TEST_F(CommSessionTest, ReceiveReplyPicksAOrBAndStripsTheFrame) {
@@ -177,7 +182,7 @@ TEST_F(CommSessionTest, ReceiveCopiesOutOnlyOnSuccess) {
 TEST_F(CommSessionTest, AClosedTransportEndsTheWaitAtOnce) {
     OpenDeviceMode();
     session.SetTimeout(4000);
-    device->Close();
+    line->Close();
     session.ReceiveAnyFrame();
     EXPECT_EQ(session.ReplyStatus(), 4);
     EXPECT_EQ(pump.NowMs(), 0);
@@ -188,7 +193,7 @@ TEST_F(CommSessionTest, ClosingTheLinkFromAnEventDuringAWaitEndsTheWait) {
     // An event handled inside the wait (the window closing, say) closes the link: the wait
     // must end without touching the device that is gone.
     OpenDeviceMode();
-    device->waitDescriptor_ = 42;
+    line->waitHandle = 42;
     session.SetTimeout(4000);
     bool waiting = false;
     bool closed = false;
@@ -206,7 +211,7 @@ TEST_F(CommSessionTest, ClosingTheLinkFromAnEventDuringAWaitEndsTheWait) {
     pump.RemoveEventHook(hook);
     pump.RemoveWakeSource(wake);
     EXPECT_TRUE(closed);
-    EXPECT_EQ(session.Device(), nullptr);
+    EXPECT_EQ(session.Line(), nullptr);
     EXPECT_EQ(session.ReplyStatus(), 4);
     EXPECT_EQ(pump.NowMs(), 0);
 }
@@ -227,7 +232,7 @@ TEST_F(CommSessionTest, StopClearingActiveEndsAWait) {
 }
 
 TEST_F(CommSessionTest, WithoutATimerTheSessionEndsItsOwnWaits) {
-    CommSession bare(pump, [this] { return MakeDevice(); });
+    CommSession bare(pump, [this] { return MakeLine(); });
     std::string error;
     ASSERT_TRUE(bare.StartCommunication("/dev/com1", 19200, false, error));
     bare.SetActive(true);
@@ -250,14 +255,15 @@ TEST_F(CommSessionTest, SetRadioBaudSendsTheSpeedCodeThenSwitchesLocally) {
     EXPECT_EQ(radio.Requests()[2], (Bytes{0x09, 0x00, 0x05}));
     EXPECT_EQ(radio.Requests()[3], (Bytes{0x09, 0x00, 0x00}));
     // Device mode: the radio gets 100 ms to switch before our side follows.
-    ASSERT_EQ(baudCalls.size(), 4u);
+    const auto& speeds = line->speeds;
+    ASSERT_EQ(speeds.size(), 4u);
     for (size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(baudCalls[i].first, radio.WriteTimes()[i] + 100);
+        EXPECT_EQ(speeds[i].first, radio.WriteTimes()[i] + 100);
     }
-    EXPECT_EQ(baudCalls[0].second, 14);
-    EXPECT_EQ(baudCalls[1].second, 14);
-    EXPECT_EQ(baudCalls[2].second, 19);
-    EXPECT_EQ(baudCalls[3].second, 12);
+    EXPECT_EQ(speeds[0].second, 19200);
+    EXPECT_EQ(speeds[1].second, 2400);
+    EXPECT_EQ(speeds[2].second, 115200);
+    EXPECT_EQ(speeds[3].second, 9600);
 }
 
 TEST_F(CommSessionTest, SetRadioBaudInPortModeSwitchesWithoutWaiting) {
@@ -265,18 +271,19 @@ TEST_F(CommSessionTest, SetRadioBaudInPortModeSwitchesWithoutWaiting) {
     session.SetLocalBaud(19200);
     session.SetRadioBaud(115200);
     EXPECT_EQ(radio.Requests().back(), (Bytes{0x09, 0x00, 0x05}));
-    EXPECT_EQ(port.Baud(), 115200);
+    EXPECT_EQ(port.Settings().bitsPerSecond, 115200);
     EXPECT_EQ(pump.NowMs(), 0);
-    EXPECT_EQ(port.log_.back(), "baud 115200");
+    EXPECT_EQ(port.log.back(), "speed 115200");
 }
 
 TEST_F(CommSessionTest, SetRadioBaudInPortModeWaitsForTheSpeedFrameToLeave) {
     OpenPortMode();
-    // The component still holds the 09 00 frame for 30 ms after it was queued.
-    port.usedUntil_ = [this] { return pump.NowMs() < 30 ? 8 : 0; };
+    // The line still holds the 09 00 frame for 30 ms after it was queued.
+    port.unsent = [this] { return pump.NowMs() < 30 ? 8 : 0; };
     session.SetRadioBaud(115200);
     EXPECT_EQ(radio.Requests().back(), (Bytes{0x09, 0x00, 0x05}));
-    EXPECT_EQ(port.Baud(), 115200);
+    ASSERT_FALSE(port.speeds.empty());
+    EXPECT_EQ(port.speeds.back(), (std::pair<int64_t, int32_t>{30, 115200}));
     EXPECT_GE(pump.NowMs(), 30) << "the speed changed while the frame was still queued";
     EXPECT_LT(pump.WaitCount(), 40) << "the wait spins";
 }
@@ -335,53 +342,49 @@ TEST_F(CommSessionTest, SendCodeBuildsTheMessage) {
     EXPECT_EQ(radio.Requests()[2], (Bytes{0x07, 0xDE}));
 }
 
-TEST_F(CommSessionTest, PortModeSendWaitsForRoomAndForCts) {
+TEST_F(CommSessionTest, PortModeSendWaitsWhileTheLineTakesNothing) {
     OpenPortMode();
-    // The transmit buffer is full for 30 ms, then CTS is asserted until 80 ms.
-    port.usedUntil_ = [this] { return pump.NowMs() < 30 ? PortComponent::kBufferSize : 0; };
-    port.cts_ = [this] { return pump.NowMs() < 80; };
+    // The line takes nothing (its buffer full, or CTS asserted) until 80 ms.
+    port.writable = [this] { return pump.NowMs() >= 80; };
     EXPECT_EQ(session.SendChecked(CommMessage::FromCode(0x04, 0x1C)), 1);
     ASSERT_EQ(radio.WriteTimes().size(), 1u);
     EXPECT_GE(radio.WriteTimes()[0], 80);
     EXPECT_LT(radio.WriteTimes()[0], 100);
     EXPECT_LT(pump.WaitCount(), 40) << "the send sleeps between looks";
 
-    port.putResult_ = 5;
+    port.writeError = 5;
     EXPECT_EQ(session.SendChecked(CommMessage::FromCode(0x04, 0x1C)), -1);
-    EXPECT_EQ(session.SendMessage(CommMessage::FromCode(0x04, 0x1C)), 5);
+    EXPECT_EQ(session.SendMessage(CommMessage::FromCode(0x04, 0x1C)), -1);
 }
 
 TEST_F(CommSessionTest, PortModeSendGivesUpOnALineThatStaysBlocked) {
     OpenPortMode();
-    port.cts_ = [] { return true; };
+    port.writable = [] { return false; };
     EXPECT_EQ(session.SendChecked(CommMessage::FromCode(0x04, 0x1C)), -1);
     EXPECT_EQ(pump.NowMs(), CommSession::kTransmitWaitLimitMs);
     EXPECT_TRUE(radio.Written().empty());
-
-    // Without RS-485 switching CTS does not hold the send back.
-    port.SetRS485Mode(false);
-    EXPECT_EQ(session.SendChecked(CommMessage::FromCode(0x04, 0x1C)), 1);
 }
 
-TEST_F(CommSessionTest, PortModeCloseDrainsThenFlushesAndCloses) {
+TEST_F(CommSessionTest, PortModeCloseDrainsThenCloses) {
     OpenPortMode();
-    port.usedUntil_ = [this] { return pump.NowMs() < 40 ? 100 : 0; };
+    port.unsent = [this] { return pump.NowMs() < 40 ? 100 : 0; };
     timer->SetInterval(100000);
     timer->Start();
-    port.log_.clear();
+    port.log.clear();
     session.Close();
     EXPECT_GE(pump.NowMs(), 40);
     EXPECT_FALSE(timer->IsActive());
-    EXPECT_EQ(port.log_, (std::vector<std::string>{"flush-in", "flush-out", "close"}));
-    EXPECT_FALSE(port.Open());
+    EXPECT_EQ(port.log, (std::vector<std::string>{"close"}));
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_TRUE(session.PortMode()) << "the connection was port mode";
     session.Close();  // closing again does nothing
-    EXPECT_EQ(port.log_.size(), 3u);
+    EXPECT_EQ(port.log.size(), 1u);
 }
 
-TEST_F(CommSessionTest, SendingWithoutAnOpenTransportFails) {
+TEST_F(CommSessionTest, SendingWithoutAnOpenLineFails) {
     EXPECT_EQ(session.SendChecked(CommMessage::FromCode(0x04, 0x1C)), -1);
     std::string error;
-    ASSERT_TRUE(session.OpenWithPortComponent(port, error));
+    ASSERT_TRUE(session.OpenPortMode(port, "/dev/com7", error));
     session.Close();
     EXPECT_EQ(session.SendChecked(CommMessage::FromCode(0x04, 0x1C)), -1);
 }

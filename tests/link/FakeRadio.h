@@ -7,11 +7,11 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "serial/KVTCommDevice.h"
-#include "serial/PortComponent.h"
+#include "serial/SerialLine.h"
 #include "serial/VirtualEventPump.h"
 
 namespace quillon::test {
@@ -85,6 +85,46 @@ public:
         }
         return b;
     }
+    // A line to this radio (FakeLine opens one at each open).
+    std::unique_ptr<SerialLine> MakeLine() {
+        class Line : public SerialLine {
+        public:
+            explicit Line(FakeRadio& radio) : radio_(radio) {}
+            OpenFailure Open(const std::string& path, const LineSettings& settings) override {
+                devicePath_ = path;
+                settings_ = settings;
+                open_ = true;
+                return {};
+            }
+            bool IsOpen() const override { return open_; }
+            void Close() override { open_ = false; }
+            LineResult Write(const uint8_t* bytes, int count) override {
+                radio_.Received(bytes, count);
+                return LineResult::Bytes(count);
+            }
+            LineResult Read(uint8_t* buffer, int capacity) override {
+                int n = 0;
+                while (n < capacity && radio_.CharReady()) {
+                    buffer[n++] = radio_.TakeByte();
+                    if (radio_.readCostMs_ > 0) {
+                        break;  // a slow line gives one byte at a time
+                    }
+                }
+                return LineResult::Bytes(n);
+            }
+            LineResult Unsent() override { return {}; }
+            LineResult SetSpeed(int32_t bitsPerSecond) override {
+                settings_.bitsPerSecond = bitsPerSecond;
+                return {};
+            }
+
+        private:
+            FakeRadio& radio_;
+            bool open_ = false;
+        };
+        return std::make_unique<Line>(*this);
+    }
+
     // Makes every byte read take this long, as on a slow line that never pauses.
     void SetReadCostMs(int ms) { readCostMs_ = ms; }
     int64_t BytesRead() const { return bytesRead_; }
@@ -186,113 +226,6 @@ private:
     std::map<Bytes, std::deque<Bytes>> answers_;
     std::map<Bytes, int> delays_;
     Responder responder_;
-};
-
-// The program's serial device as the session sees it, wired to a FakeRadio.
-class FakeDevice : public KVTCommDevice {
-public:
-    explicit FakeDevice(FakeRadio& radio) : radio_(radio) { deviceKind_ = 2; }
-    int Open() override {
-        open_ = true;
-        return 1;
-    }
-    int Close() override {
-        open_ = false;
-        ++closes_;
-        return 1;
-    }
-    bool IsOpen() override { return open_; }
-    bool CharReady() override { return open_ && radio_.CharReady(); }
-    int ReadByte(uint8_t* byte) override {
-        if (!CharReady()) {
-            return 0;
-        }
-        *byte = radio_.TakeByte();
-        return 1;
-    }
-    int Read(uint8_t* buffer, int count) override {
-        int n = 0;
-        while (n < count && ReadByte(buffer + n) == 1) {
-            ++n;
-        }
-        return n;
-    }
-    int Write(const uint8_t* buffer, int count) override {
-        if (!open_) {
-            return 0;
-        }
-        radio_.Received(buffer, count);
-        return count;
-    }
-
-    // Takes nothing while `writable_` says no (a stalled line), else the whole block.
-    int WriteSome(const uint8_t* buffer, int count) override {
-        if (open_ && writable_ && !writable_()) {
-            return 0;
-        }
-        return Write(buffer, count);
-    }
-
-    // A descriptor to hand to waits (the virtual clock never looks at it).
-    int WaitDescriptor() const override { return open_ ? waitDescriptor_ : -1; }
-
-    std::function<bool()> writable_;
-    int closes_ = 0;
-    int waitDescriptor_ = -1;
-
-private:
-    FakeRadio& radio_;
-    bool open_ = false;
-};
-
-// The serial-port component as the session sees it, wired to a FakeRadio.
-class FakePort : public PortComponent {
-public:
-    explicit FakePort(FakeRadio& radio) : radio_(radio) {}
-
-    void SetComNumber(int n) override { com_ = n; }
-    int ComNumber() const override { return com_; }
-    void SetRS485Mode(bool on) override { rs485_ = on; }
-    bool RS485Mode() const override { return rs485_; }
-    void SetOpen(bool open) override {
-        if (open && openError_ != 0) {
-            throw EAPDException(openError_, "cannot open");
-        }
-        open_ = open;
-        log_.push_back(open ? "open" : "close");
-    }
-    bool Open() const override { return open_; }
-    void FlushInBuffer() override { log_.push_back("flush-in"); }
-    void FlushOutBuffer() override { log_.push_back("flush-out"); }
-    void SetBaud(int32_t bps) override {
-        baud_ = bps;
-        log_.push_back("baud " + std::to_string(bps));
-    }
-    int32_t Baud() const override { return baud_; }
-    int OutBuffFree() const override { return kBufferSize - OutBuffUsed(); }
-    int OutBuffUsed() const override { return usedUntil_(); }
-    bool CTS() const override { return cts_(); }
-    int PutBlock(const uint8_t* data, int length) override {
-        if (putResult_ == 0) {
-            radio_.Received(data, length);
-        }
-        return putResult_;
-    }
-    bool CharReady() override { return open_ && radio_.CharReady(); }
-    uint8_t GetChar() override { return radio_.TakeByte(); }
-
-    int openError_ = 0;
-    int putResult_ = 0;
-    std::function<bool()> cts_ = [] { return false; };
-    std::function<int()> usedUntil_ = [] { return 0; };
-    std::vector<std::string> log_;
-
-private:
-    FakeRadio& radio_;
-    int com_ = 0;
-    bool rs485_ = false;
-    bool open_ = false;
-    int32_t baud_ = 19200;
 };
 
 }  // namespace quillon::test

@@ -1,4 +1,4 @@
-// Waits the session makes on either transport: a cancelled wait ends at once, a stalled
+// Waits the session makes on a line in either mode: a cancelled wait ends at once, a stalled
 // device-mode line is waited on through the pump and given up after the limit, and the trace
 // records what went over the link.
 
@@ -80,7 +80,7 @@ TEST_F(TransportWaitTest, ACancelledReceiveEndsAtOnceInEitherMode) {
 TEST_F(TransportWaitTest, DeviceModeWriteWaitsThroughThePumpForAStalledLine) {
     OpenDeviceMode();
     // The line takes nothing for 250 ms; the far end tells the virtual clock when it drains.
-    device->writable_ = [this] { return pump.NowMs() >= 250; };
+    line->writable = [this] { return pump.NowMs() >= 250; };
     const int drained =
         pump.AddWakeSource([this] { return pump.NowMs() < 250 ? 250 : VirtualEventPump::kNever; });
     const int64_t waitsBefore = pump.WaitCount();
@@ -94,7 +94,7 @@ TEST_F(TransportWaitTest, DeviceModeWriteWaitsThroughThePumpForAStalledLine) {
     pump.RemoveWakeSource(drained);
 
     // A line that never takes anything is given up after the limit.
-    device->writable_ = [] { return false; };
+    line->writable = [] { return false; };
     const int64_t start = pump.NowMs();
     EXPECT_EQ(session.SendMessage(CommMessage::FromCode(0x04, 0x1C)), 0);
     EXPECT_EQ(pump.NowMs() - start, CommSession::kTransmitWaitLimitMs);

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "serial/posix/KVTWinExtSerialPort.h"
+#include "serial/posix/PosixSerialLine.h"
 #include "tests/serial/support/PtyPair.h"
 #include "tests/serial/support/TempComDir.h"
 
@@ -65,9 +65,8 @@ TEST(ComPortPathTest, ProbeTellsPresentInUseAndAbsent) {
     dir.Link(4, pty.SlavePath());
     EXPECT_EQ(ComPortPath::Probe(4), ComPortPath::State::Present);
     // Probing takes no lasting lock: the port still opens afterwards.
-    KVTWinExtSerialPort port;
-    port.SetPortName(dir.EntryPath(4));
-    ASSERT_TRUE(port.Open());
+    PosixSerialLine port;
+    ASSERT_EQ(port.Open(dir.EntryPath(4), {}).reason, OpenFailure::Reason::None);
     EXPECT_EQ(ComPortPath::Probe(4), ComPortPath::State::InUse);
     port.Close();
     EXPECT_EQ(ComPortPath::Probe(4), ComPortPath::State::Present);
@@ -88,9 +87,8 @@ TEST(ComPortPathTest, EnumerationListsPublishedPortsWithTheirDevices) {
     dir.Link(250, second.SlavePath());
     dir.Link(251, dir.Path() + "/gone");
 
-    KVTWinExtSerialPort holder;
-    holder.SetPortName(second.SlavePath());
-    ASSERT_TRUE(holder.Open());
+    PosixSerialLine holder;
+    ASSERT_EQ(holder.Open(second.SlavePath(), {}).reason, OpenFailure::Reason::None);
 
     const auto ports = ComPortPath::Enumerate();
     auto find = [&](int n) {

@@ -1,12 +1,14 @@
-// Why a serial device does not open, told from real devices: a path with nothing at it, a file
+// Why a serial line does not open, told from real devices: a path with nothing at it, a file
 // that is no terminal, a pseudo-terminal another open holds, and one this user may not open.
 
+#include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -15,7 +17,7 @@
 #include "serial/OpenFailure.h"
 #include "serial/posix/ComPortPath.h"
 #include "serial/posix/DeviceAccess.h"
-#include "serial/posix/KVTCommDeviceSerial.h"
+#include "serial/posix/PosixSerialLine.h"
 #include "tests/serial/support/PtyPair.h"
 #include "tests/serial/support/TempComDir.h"
 
@@ -48,8 +50,8 @@ TEST(OpenFailure, EachReasonFromARealDevice) {
     TempComDir dir;
     PtyPair free;
     PtyPair held;
-    KVTCommDeviceSerial holder;
-    ASSERT_TRUE(holder.OpenPath(held.SlavePath(), 14, false));
+    PosixSerialLine holder;
+    ASSERT_EQ(holder.Open(held.SlavePath(), {}).reason, Reason::None);
     const std::string plainFile = dir.Path() + "/plain";
     std::ofstream(plainFile) << "not a tty";
 
@@ -66,19 +68,18 @@ TEST(OpenFailure, EachReasonFromARealDevice) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        KVTCommDeviceSerial device;
-        EXPECT_FALSE(device.OpenPath(c.path, 14, false));
-        const OpenFailure failure = device.LastOpenFailure();
+        PosixSerialLine line;
+        const OpenFailure failure = line.Open(c.path, {});
+        EXPECT_FALSE(line.IsOpen());
         EXPECT_EQ(failure.reason, c.reason);
         EXPECT_EQ(failure.devicePath, c.path);
         EXPECT_NE(failure.Describe().find(OpenFailure::ReasonName(c.reason)), std::string::npos);
     }
 
-    // A device that opens leaves no failure behind.
-    KVTCommDeviceSerial device;
-    EXPECT_FALSE(device.OpenPath(plainFile, 14, false));
-    ASSERT_TRUE(device.OpenPath(free.SlavePath(), 14, false));
-    EXPECT_EQ(device.LastOpenFailure().reason, Reason::None);
+    // A device that opens reports no failure.
+    PosixSerialLine line;
+    EXPECT_EQ(line.Open(free.SlavePath(), {}).reason, Reason::None);
+    EXPECT_TRUE(line.IsOpen());
 }
 
 TEST(OpenFailure, PermissionDeniedNamesTheDevicesGroupAndTheFix) {
@@ -89,11 +90,8 @@ TEST(OpenFailure, PermissionDeniedNamesTheDevicesGroupAndTheFix) {
 
     const std::string path = pty.SlavePath();
     const auto deniedWithFix = [&] {
-        KVTCommDeviceSerial device;
-        if (device.OpenPath(path, 14, false)) {
-            return false;
-        }
-        const OpenFailure failure = device.LastOpenFailure();
+        PosixSerialLine line;
+        const OpenFailure failure = line.Open(path, {});
         const std::string text = failure.Describe();
         return failure.reason == Reason::PermissionDenied && failure.group == group &&
                text.find("sudo usermod -aG " + group + " $USER") != std::string::npos &&
@@ -112,6 +110,34 @@ TEST(OpenFailure, PermissionDeniedNamesTheDevicesGroupAndTheFix) {
         GTEST_SKIP() << "cannot drop privileges here";
     }
     EXPECT_EQ(verdict, 0) << "an unprivileged open of " << path << " did not say why";
+}
+
+// A program that ignores advisory locks still cannot open a line that is open here, and can once
+// it is closed.
+TEST(OpenFailure, AnOpenLineIsExclusiveEvenWithoutLocks) {
+    PtyPair pty;
+    ASSERT_EQ(::chmod(pty.SlavePath().c_str(), 0666), 0);
+    const std::string path = pty.SlavePath();
+    const auto opens = [&path] {
+        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return fd >= 0;
+    };
+    // The superuser passes an exclusive terminal; an ordinary user does not.
+    const auto asUser = [&](const std::function<bool()>& check) {
+        return ::geteuid() == 0 ? AsNobody(check) : (check() ? 0 : 1);
+    };
+    PosixSerialLine line;
+    ASSERT_EQ(line.Open(path, {}).reason, Reason::None);
+    const int whileOpen = asUser([&] { return !opens() && errno == EBUSY; });
+    if (whileOpen < 0) {
+        GTEST_SKIP() << "cannot drop privileges here";
+    }
+    EXPECT_EQ(whileOpen, 0) << "another program opened the line while it was open";
+    line.Close();
+    EXPECT_EQ(asUser(opens), 0) << "closing did not give the line back";
 }
 
 }  // namespace

@@ -11,7 +11,8 @@ inline bool WaitReadable(int fd, int timeoutMs = 2000) {
     return ::poll(&p, 1, timeoutMs) > 0 && (p.revents & POLLIN) != 0;
 }
 
-inline struct termios LineSettings(int fd) {
+// The terminal settings of `fd` now.
+inline struct termios TerminalOf(int fd) {
     struct termios tio {};
     ::tcgetattr(fd, &tio);
     return tio;

@@ -19,7 +19,13 @@
 #include "link/VersionInfoText.h"
 #include "serial/posix/ComPortPath.h"
 #include "serial/posix/PollEventPump.h"
-#include "serial/posix/SerialDeviceFactory.h"
+#include "serial/posix/PosixSerialLine.h"
+#ifdef QUILLON_TOOL_PORT_MODE
+#include <QCoreApplication>
+
+#include "serial/qt/QtEventPump.h"
+#include "serial/qt/QtSerialLine.h"
+#endif
 #include "tools/quillon-tool/ToolCommand.h"
 #include "tools/quillon-tool/ToolConnection.h"
 #include "tools/quillon-tool/ToolView.h"
@@ -154,12 +160,25 @@ int RunIdentify(const std::string& portText) {
 
     ToolView view;
     const ResourceTable resources(EmbeddedResourceEntries());
+#ifdef QUILLON_TOOL_PORT_MODE
+    // Port mode's line runs on the Qt event loop, as in the updater, so the waits go through it
+    // too; no display is needed for that.
+    int qtArgc = 1;
+    char qtName[] = "quillon-tool";
+    char* qtArgv[] = {qtName, nullptr};
+    QCoreApplication application(qtArgc, qtArgv);
+    QtEventPump pump;
+    QtSerialLine portLine;
+    SerialLine* port = &portLine;
+#else
+    // A build without Qt has no port-mode line: a mobile build without a box cannot connect.
     PollEventPump pump;
+    SerialLine* port = nullptr;
+#endif
     SysfsPortDeviceNames names;
-    // The tool has no serial-port component: a mobile build without a box cannot connect.
     Updater updater(UpdaterEnvironment{pump,
-                                       SerialDeviceFactory(),
-                                       nullptr,
+                                       PosixSerialLine::Factory(),
+                                       port,
                                        *presence,
                                        names,
                                        ProcessorCount,
@@ -193,7 +212,9 @@ int RunIdentify(const std::string& portText) {
     if (!connection.ConnectToRadio(false, updater.ConnectionBuild())) {
         return kExitUnreadable;
     }
-    std::cout << "\n" << resolved.name << ": connected\n\n";
+    std::cout << "\n"
+              << resolved.name << ": connected"
+              << (connection.UsedPortMode() ? " in port mode" : "") << "\n\n";
     const int result = RunChecks(updater.Link(), view, a, radioType);
     connection.CloseAndFree();
     std::cout.flush();

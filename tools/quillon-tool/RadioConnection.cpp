@@ -1,6 +1,6 @@
 #include "tools/quillon-tool/RadioConnection.h"
 
-#include "serial/posix/SerialDeviceFactory.h"
+#include "serial/posix/PosixSerialLine.h"
 #include "tools/quillon-tool/ToolConnection.h"
 
 namespace quillon::tool {
@@ -13,7 +13,7 @@ constexpr int kExitUsage = 2;
 }  // namespace
 
 RadioConnection::RadioConnection()
-    : session_(pump_, SerialDeviceFactory()), timer_(pump_.CreateTimer()) {
+    : session_(pump_, PosixSerialLine::Factory()), timer_(pump_.CreateTimer()) {
     session_.UseTimeoutTimer(*timer_);
 }
 

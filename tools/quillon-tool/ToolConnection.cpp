@@ -32,7 +32,7 @@ bool ResolvePort(const std::string& port, ResolvedPort& resolved, std::string& e
 
 bool ConnectLink(CommSession& session, const ResolvedPort& port, int32_t speed,
                  std::string& error) {
-    if (!session.StartCommunication(port.devicePath, kLinkStartSpeed, false, error)) {
+    if (!session.Connect(port.devicePath, kLinkStartSpeed, error)) {
         OpenFailure failure = session.LastOpenFailure();
         if (port.devicePath.empty()) {
             failure.devicePath = port.name;  // a number with no device behind it
@@ -43,8 +43,6 @@ bool ConnectLink(CommSession& session, const ResolvedPort& port, int32_t speed,
         }
         return false;
     }
-    session.SetFraming(1);
-    session.SetActive(true);
     if (speed != kLinkStartSpeed) {
         session.SetRadioBaud(speed);
     }

@@ -8,14 +8,14 @@
 #include "app/core/VersionPanel.h"
 #include "tests/app/core/PortFakes.h"
 #include "tests/app/core/RecordingView.h"
+#include "tests/support/FakeLine.h"
 #include "tests/support/InProcessLink.h"
-#include "tests/support/InProcessPort.h"
 
 namespace quillon {
 namespace {
 
+using test::FakeLine;
 using test::InProcessLink;
-using test::InProcessPort;
 using test::NoNames;
 using test::OnePortPresent;
 using test::RecordingView;
@@ -54,7 +54,7 @@ TEST_P(ConnectTest, ChoosesTheTransportAndSpeed) {
     config.box = c.box;
     config.portable = c.model == 0;
     InProcessLink link(config);
-    InProcessPort port(link.radio);
+    FakeLine port(link.radio);
     ChosenPort chosen;
     ComPortList& ports = chosen.ports;
     RecordingView view;
@@ -74,13 +74,13 @@ TEST_P(ConnectTest, ChoosesTheTransportAndSpeed) {
     }
     if (c.expect == Expect::Refused) {
         EXPECT_EQ(ports.State(7), ComPortList::kFree);
-        EXPECT_FALSE(link.session.Device() != nullptr && link.session.Device()->IsOpen());
-        EXPECT_FALSE(port.Open());
+        EXPECT_FALSE(link.session.Line() != nullptr && link.session.Line()->IsOpen());
+        EXPECT_FALSE(port.IsOpen());
         return;
     }
     EXPECT_EQ(ports.State(7), ComPortList::kInUseHere);
     EXPECT_EQ(link.session.PortMode(), c.expect == Expect::PortMode);
-    EXPECT_EQ(port.RS485Mode(), c.expect == Expect::PortMode);
+    EXPECT_EQ(port.Settings().rs485, c.expect == Expect::PortMode);
     EXPECT_TRUE(link.session.Active());
     EXPECT_EQ(link.session.Framing(), 1u);
     link.pump.SleepMs(200);  // the radio changes speed once the request has arrived
@@ -94,7 +94,7 @@ TEST_P(ConnectTest, ChoosesTheTransportAndSpeed) {
     CommMessage reply;
     EXPECT_EQ(link.session.Receive(reply), 1)
         << "to radio " << link.radio.BytesToRadio() << " from " << link.radio.BytesFromRadio()
-        << " garbled " << link.radio.GarbledBytes() << " open " << port.Open();
+        << " garbled " << link.radio.GarbledBytes() << " open " << port.IsOpen();
     EXPECT_TRUE(reply.HasCode(0x04, 0x68));
     connection.CloseAndFree();
     EXPECT_EQ(ports.State(7), ComPortList::kFree);
@@ -150,8 +150,8 @@ TEST(ConnectToRadioTest, PortModeOpenFailureFreesThePortAndTellsOnlyInteractivel
         sim::RadioConfig config;
         config.portable = false;
         InProcessLink link(config);
-        InProcessPort port(link.radio);
-        port.failOpen = true;
+        FakeLine port(link.radio);
+        port.refuse = OpenFailure::Reason::InUse;
         ChosenPort chosen;
         ComPortList& ports = chosen.ports;
         RecordingView view(console);
@@ -159,7 +159,7 @@ TEST(ConnectToRadioTest, PortModeOpenFailureFreesThePortAndTellsOnlyInteractivel
         EXPECT_FALSE(connection.ConnectToRadio(false, {1, 8}, 7));
         EXPECT_EQ(ports.State(7), ComPortList::kFree);
         EXPECT_EQ(view.boxes.size(), console ? 0u : 1u);
-        EXPECT_FALSE(link.session.PortMode() && port.Open());
+        EXPECT_FALSE(link.session.PortMode() && port.IsOpen());
     }
 }
 
@@ -185,7 +185,7 @@ TEST(ProcessorCountTest, PortModeOnlyWhenPinnedToOneProcessor) {
         sim::RadioConfig config;
         config.portable = false;
         InProcessLink link(config);
-        InProcessPort port(link.radio);
+        FakeLine port(link.radio);
         ChosenPort chosen;
         ComPortList& ports = chosen.ports;
         RecordingView view;
@@ -196,10 +196,10 @@ TEST(ProcessorCountTest, PortModeOnlyWhenPinnedToOneProcessor) {
             EXPECT_EQ(processors, 1);
             EXPECT_TRUE(ok);
             EXPECT_TRUE(link.session.PortMode());
-            EXPECT_TRUE(port.RS485Mode());
+            EXPECT_TRUE(port.Settings().rs485);
         } else if (processors > 1) {
             EXPECT_FALSE(ok);
-            EXPECT_FALSE(port.Open());
+            EXPECT_FALSE(port.IsOpen());
         }
     }
 }
@@ -215,7 +215,7 @@ TEST(ConnectToRadioTest, DeviceOpenFailureShowsTheSessionsTextAndFreesThePort) {
     for (const Case& c :
          {Case{0, false, 1}, Case{0, true, 0}, Case{1, false, 1}, Case{1, true, 1}}) {
         VirtualEventPump pump;
-        CommSession session(pump, [] { return LinkDevice{}; });
+        CommSession session(pump, [] { return std::unique_ptr<SerialLine>{}; });
         ChosenPort chosen;
         ComPortList& ports = chosen.ports;
         RecordingView view(c.console);

@@ -1,4 +1,4 @@
-// The link session in port mode (the Qt port component in RS-485 mode and the Qt event loop)
+// The link session in port mode (the Qt serial line in RS-485 mode and the Qt event loop)
 // against the virtual radio on a pseudo-terminal.
 
 #include <gtest/gtest.h>
@@ -10,9 +10,9 @@
 #include "link/ProtocolTiming.h"
 #include "link/RadioQueries.h"
 #include "serial/posix/ComPortPath.h"
-#include "serial/posix/SerialDeviceFactory.h"
+#include "serial/posix/PosixSerialLine.h"
 #include "serial/qt/QtEventPump.h"
-#include "serial/qt/TApdComPort.h"
+#include "serial/qt/QtSerialLine.h"
 #include "tests/integration/RadioKindQuery.h"
 #include "tests/integration/TestRadio.h"
 #include "tests/integration/VirtualRadio.h"
@@ -39,16 +39,12 @@ protected:
         return *radio;
     }
 
-    // Opens the port component on the radio's COM number as the connection code does for a
-    // mobile radio without an interface box: RS-485 mode, framed, active, 19200 bit/s.
+    // Opens port mode on the radio's COM number as the connection code does for a mobile radio
+    // without an interface box: RS-485 mode, framed, active, 19200 bit/s.
     bool OpenPortMode(std::string& error) {
-        port.SetComNumber(radio->Com());
-        port.SetRS485Mode(true);
-        if (!session.OpenWithPortComponent(port, error)) {
+        if (!session.Connect(port, ComPortPath::Resolve(radio->Com()), error)) {
             return false;
         }
-        session.SetActive(true);
-        session.SetFraming(1);
         session.SetLocalBaud(19200);
         return true;
     }
@@ -64,8 +60,8 @@ protected:
     QCoreApplication& app = QtTestApp();
     QtEventPump pump;
     std::unique_ptr<Timer> timer = pump.CreateTimer();
-    TApdComPort port;
-    CommSession session{pump, SerialDeviceFactory()};
+    QtSerialLine port;
+    CommSession session{pump, PosixSerialLine::Factory()};
     std::unique_ptr<VirtualRadio> radio;
 };
 
@@ -95,7 +91,7 @@ TEST_F(PortModeTest, EveryQueryAnswered) {
 TEST_F(PortModeTest, SpeedChangeIsFollowedByBothEnds) {
     VirtualRadio& sim = Connect(kStuffedRadio);
     session.SetRadioBaud(115200);
-    EXPECT_EQ(port.Baud(), 115200);
+    EXPECT_EQ(port.Settings().bitsPerSecond, 115200);
     ASSERT_TRUE(sim.WaitForLine("SPEED 115200", 1, 3000, &pump)) << sim.Log();
     VersionInfo info;
     ASSERT_EQ(ReadVersionInfo(session, 0, info, true), 1) << sim.Log();
@@ -104,7 +100,7 @@ TEST_F(PortModeTest, SpeedChangeIsFollowedByBothEnds) {
 
     // Back to the low speed, as for a radio of type code 1.
     session.SetRadioBaud(19200);
-    EXPECT_EQ(port.Baud(), 19200);
+    EXPECT_EQ(port.Settings().bitsPerSecond, 19200);
     ASSERT_TRUE(sim.WaitForLine("SPEED 19200", 1, 3000, &pump)) << sim.Log();
     uint8_t boot[2] = {};
     EXPECT_EQ(ReadBootVersion(session, 1, boot), 1) << sim.Log();
@@ -164,10 +160,7 @@ TEST_F(PortModeTest, ProbeWithoutABoxHandsOverToPortMode) {
     // no box, close, reopen the same port through the component.
     StartRadio(With(kStuffedRadio, {"--kind", "mobile"}));
     std::string error;
-    ASSERT_TRUE(session.StartCommunication(ComPortPath::Resolve(radio->Com()), 19200, false, error))
-        << error;
-    session.SetFraming(1);
-    session.SetActive(true);
+    ASSERT_TRUE(session.Connect(ComPortPath::Resolve(radio->Com()), 19200, error)) << error;
     session.SetTimeout(500);
     ASSERT_FALSE(session.ProbeInterface());
     session.Close();
@@ -185,40 +178,38 @@ TEST_F(PortModeTest, CloseReleasesThePortAndAHeldPortIsRefused) {
     uint8_t boot[2] = {};
     ASSERT_EQ(ReadBootVersion(session, 0, boot), 1);
 
-    // While the component holds the port, device mode cannot have it.
+    // While port mode holds the port, device mode cannot have it.
     std::string error;
     {
-        CommSession other(pump, SerialDeviceFactory());
+        CommSession other(pump, PosixSerialLine::Factory());
         EXPECT_FALSE(
             other.StartCommunication(ComPortPath::Resolve(radio->Com()), 19200, false, error));
     }
 
     session.Close();
-    EXPECT_FALSE(port.Open());
+    EXPECT_FALSE(port.IsOpen());
     // Closed means released: device mode opens it now, and the other way round.
-    CommSession deviceSession(pump, SerialDeviceFactory());
+    CommSession deviceSession(pump, PosixSerialLine::Factory());
     ASSERT_TRUE(
         deviceSession.StartCommunication(ComPortPath::Resolve(radio->Com()), 19200, false, error))
         << error;
-    TApdComPort secondPort;
-    secondPort.SetComNumber(radio->Com());
-    secondPort.SetRS485Mode(true);
-    CommSession portSession(pump, SerialDeviceFactory());
-    EXPECT_FALSE(portSession.OpenWithPortComponent(secondPort, error));
+    QtSerialLine secondPort;
+    const std::string path = ComPortPath::Resolve(radio->Com());
+    CommSession portSession(pump, PosixSerialLine::Factory());
+    EXPECT_FALSE(portSession.OpenPortMode(secondPort, path, error));
     EXPECT_EQ(error, "The chosen COM port is in use or not available");
     deviceSession.Close();
-    EXPECT_TRUE(portSession.OpenWithPortComponent(secondPort, error)) << error;
+    EXPECT_TRUE(portSession.OpenPortMode(secondPort, path, error)) << error;
     portSession.Close();
 }
 
 TEST_F(PortModeTest, MissingPortIsRefused) {
     TempComDir emptyDir;
-    port.SetComNumber(VirtualRadio::ComNumberForCurrentTest());
-    port.SetRS485Mode(true);
     std::string error;
-    EXPECT_FALSE(session.OpenWithPortComponent(port, error));
+    EXPECT_FALSE(session.OpenPortMode(
+        port, ComPortPath::Resolve(VirtualRadio::ComNumberForCurrentTest()), error));
     EXPECT_EQ(error, "The chosen COM port is in use or not available");
-    EXPECT_FALSE(port.Open());
+    EXPECT_FALSE(port.IsOpen());
 }
 
 TEST_F(PortModeTest, RadioThatGoesAwayClosesThePortAndEndsTheWait) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "serial/posix/KVTWinExtSerialPort.h"
+#include "serial/posix/PosixSerialLine.h"
 #include "tests/serial/support/PtyPair.h"
 #include "tests/serial/support/TempComDir.h"
 #include "tests/support/ChildProcess.h"
@@ -31,9 +31,8 @@ TEST(PortsCommandTest, ListsPublishedPortsWithTheirDevicesAndMarksHeldOnes) {
     dir.Link(212, held.SlavePath());
     dir.Link(213, dir.Path() + "/gone");
 
-    KVTWinExtSerialPort holder;
-    holder.SetPortName(dir.EntryPath(212));
-    ASSERT_TRUE(holder.Open());
+    PosixSerialLine holder;
+    ASSERT_EQ(holder.Open(dir.EntryPath(212), {}).reason, OpenFailure::Reason::None);
 
     const test::ProgramRun run = RunTool({"ports"});
     EXPECT_EQ(run.exitCode, 0);
@@ -44,9 +43,8 @@ TEST(PortsCommandTest, ListsPublishedPortsWithTheirDevicesAndMarksHeldOnes) {
     EXPECT_LT(run.out.find("COM205"), run.out.find("COM212"));
 
     // Listing takes no lock that outlives it: the free port still opens.
-    KVTWinExtSerialPort after;
-    after.SetPortName(dir.EntryPath(205));
-    EXPECT_TRUE(after.Open());
+    PosixSerialLine after;
+    EXPECT_EQ(after.Open(dir.EntryPath(205), {}).reason, OpenFailure::Reason::None);
 }
 
 TEST(PortsCommandTest, PortsThisUserMayNotOpenAreListedAsNoAccess) {

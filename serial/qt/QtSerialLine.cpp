@@ -1,4 +1,4 @@
-#include "serial/qt/TApdComPort.h"
+#include "serial/qt/QtSerialLine.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -12,78 +12,40 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
-#include "serial/posix/ComPortPath.h"
+#include "serial/posix/DeviceAccess.h"
 
 namespace quillon {
 
-namespace {
-
-[[noreturn]] void Refuse(int code, int comNumber, const std::string& why) {
-    throw EAPDException(code, "COM" + std::to_string(comNumber) + ": " + why);
-}
-
-}  // namespace
-
-TApdComPort::TApdComPort(QObject* parent) : QObject(parent) {
+QtSerialLine::QtSerialLine(QObject* parent) : QObject(parent) {
     lineEmptyCheck_.setSingleShot(true);
     lineEmptyCheck_.setTimerType(Qt::PreciseTimer);
-    connect(&lineEmptyCheck_, &QTimer::timeout, this, &TApdComPort::EndTransmissionWhenSent);
-    connect(&port_, &QSerialPort::bytesWritten, this, &TApdComPort::OnBytesWritten);
+    connect(&lineEmptyCheck_, &QTimer::timeout, this, &QtSerialLine::EndTransmissionWhenSent);
+    connect(&port_, &QSerialPort::bytesWritten, this, &QtSerialLine::OnBytesWritten);
     // Queued: the port is closed from the event loop, not from inside its own signal.
-    connect(&port_, &QSerialPort::errorOccurred, this, &TApdComPort::OnError, Qt::QueuedConnection);
+    connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialLine::OnError,
+            Qt::QueuedConnection);
 }
 
-TApdComPort::~TApdComPort() {
-    ClosePort();
+QtSerialLine::~QtSerialLine() {
+    QtSerialLine::Close();
 }
 
-void TApdComPort::SetComNumber(int n) {
-    comNumber_ = n;
-}
-
-int TApdComPort::ComNumber() const {
-    return comNumber_;
-}
-
-void TApdComPort::SetRS485Mode(bool on) {
-    rs485_ = on;
-    if (port_.isOpen()) {
-        SetRts(!on);
-    }
-}
-
-bool TApdComPort::RS485Mode() const {
-    return rs485_;
-}
-
-void TApdComPort::SetOpen(bool open) {
-    if (open) {
-        OpenPort();
-    } else {
-        ClosePort();
-    }
-}
-
-bool TApdComPort::Open() const {
-    return port_.isOpen();
-}
-
-void TApdComPort::OpenPort() {
-    if (port_.isOpen()) {
-        return;
-    }
-    const std::string entry =
-        DevicePath().empty() ? ComPortPath::Resolve(comNumber_) : DevicePath();
-    if (entry.empty()) {
-        Refuse(EAPDException::kPortInUseOrMissing, comNumber_, "no such port");
+OpenFailure QtSerialLine::Open(const std::string& devicePath, const LineSettings& settings) {
+    Close();
+    devicePath_ = devicePath;
+    settings_ = settings;
+    OpenFailure failure;
+    failure.devicePath = devicePath;
+    if (devicePath.empty()) {
+        failure.reason = OpenFailure::Reason::NoSuchDevice;
+        return failure;
     }
     // Qt names its own lock after the device, so give it the device itself, not a link to it.
     char resolved[PATH_MAX];
-    if (::realpath(entry.c_str(), resolved) == nullptr) {
-        Refuse(EAPDException::kPortInUseOrMissing, comNumber_, entry + " does not exist");
+    if (::realpath(devicePath.c_str(), resolved) == nullptr) {
+        return DeviceAccess::Explain(devicePath, errno);
     }
     const std::string device = resolved;
 
@@ -92,61 +54,81 @@ void TApdComPort::OpenPort() {
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
-        const bool missing = error == ENOENT || error == ENXIO || error == ENODEV ||
-                             error == EBUSY || error == EACCES || error == EIO;
-        Refuse(missing ? EAPDException::kPortInUseOrMissing : kPortError, comNumber_,
-               device + ": " + std::strerror(error));
+        failure = DeviceAccess::Explain(devicePath, error);
+        if (error == EIO) {
+            failure.reason = OpenFailure::Reason::NoSuchDevice;  // a device whose far end is gone
+        }
+        return failure;
     }
     if (::isatty(fd) != 1) {
         ::close(fd);
-        Refuse(EAPDException::kPortInUseOrMissing, comNumber_, device + " is not a serial port");
+        return DeviceAccess::Explain(devicePath, ENOTTY);
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
-        Refuse(EAPDException::kPortInUseOrMissing, comNumber_, device + " is in use");
+        return DeviceAccess::Explain(devicePath, EBUSY);
     }
 
     port_.setPortName(QString::fromStdString(device));
-    port_.setBaudRate(baud_);
+    port_.setBaudRate(settings.bitsPerSecond);
     port_.setDataBits(QSerialPort::Data8);
     port_.setParity(QSerialPort::NoParity);
     port_.setStopBits(QSerialPort::OneStop);
-    port_.setFlowControl(QSerialPort::NoFlowControl);
+    port_.setFlowControl(settings.flowControl ? QSerialPort::HardwareControl
+                                              : QSerialPort::NoFlowControl);
     if (!port_.open(QIODevice::ReadWrite)) {
         const QSerialPort::SerialPortError error = port_.error();
         const std::string why = port_.errorString().toStdString();
         port_.clearError();
         ::close(fd);
-        const bool inUseOrMissing = error == QSerialPort::DeviceNotFoundError ||
-                                    error == QSerialPort::PermissionError ||
-                                    error == QSerialPort::OpenError;
-        Refuse(inUseOrMissing ? EAPDException::kPortInUseOrMissing : kPortError, comNumber_, why);
+        switch (error) {
+            case QSerialPort::DeviceNotFoundError:
+                failure.reason = OpenFailure::Reason::NoSuchDevice;
+                break;
+            case QSerialPort::PermissionError:
+            case QSerialPort::OpenError:
+                failure.reason = OpenFailure::Reason::InUse;
+                break;
+            default:
+                failure.reason = OpenFailure::Reason::Other;
+                break;
+        }
+        return failure;
     }
     lockFd_ = fd;
+    // From here on no other program opens the device, lock or no lock.
+    (void)::ioctl(lockFd_, TIOCEXCL);
     transmitting_ = false;
-    if (rs485_) {
+    if (settings.rs485) {
         SetRts(false);
     }
+    port_.clear(QSerialPort::AllDirections);
+    return {};
 }
 
-void TApdComPort::ClosePort() {
+void QtSerialLine::Close() {
     lineEmptyCheck_.stop();
-    transmitting_ = false;
     if (port_.isOpen()) {
+        port_.clear(QSerialPort::AllDirections);
+        if (transmitting_) {
+            SetRts(false);
+        }
         port_.close();
     }
+    transmitting_ = false;
     if (lockFd_ >= 0) {
+        (void)::ioctl(lockFd_, TIOCNXCL);
         ::close(lockFd_);  // releases the lock
         lockFd_ = -1;
     }
 }
 
-void TApdComPort::OnError(QSerialPort::SerialPortError error) {
+void QtSerialLine::OnError(QSerialPort::SerialPortError error) {
     if (!port_.isOpen()) {
         return;
     }
     // The device has gone (an adapter unplugged, the far end of a pseudo-terminal closed): the
-    // port is no longer open, which ends every wait on it. Qt reports some of these as read
+    // line is no longer open, which ends every wait on it. Qt reports some of these as read
     // errors, and would report them again on every pass of the loop.
     bool gone = error == QSerialPort::ResourceError;
     if (error == QSerialPort::ReadError && lockFd_ >= 0) {
@@ -154,35 +136,22 @@ void TApdComPort::OnError(QSerialPort::SerialPortError error) {
         gone = ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
     }
     if (gone) {
-        ClosePort();
+        Close();
     }
 }
 
-void TApdComPort::FlushInBuffer() {
-    if (port_.isOpen()) {
-        port_.clear(QSerialPort::Input);
-    }
-}
-
-void TApdComPort::FlushOutBuffer() {
-    if (!port_.isOpen()) {
-        return;
-    }
-    port_.clear(QSerialPort::Output);
-    if (transmitting_) {
-        EndTransmissionWhenSent();
-    }
-}
-
-void TApdComPort::SetBaud(int32_t bitsPerSecond) {
-    baud_ = bitsPerSecond;
+LineResult QtSerialLine::SetSpeed(int32_t bitsPerSecond) {
+    settings_.bitsPerSecond = bitsPerSecond;
     if (port_.isOpen()) {
         DrainOutput();
-        port_.setBaudRate(bitsPerSecond);
+        if (!port_.setBaudRate(bitsPerSecond)) {
+            return LineResult::Failed(EINVAL);
+        }
     }
+    return {};
 }
 
-void TApdComPort::DrainOutput() {
+void QtSerialLine::DrainOutput() {
     // What is queued was meant for the present speed (typically the request to change it):
     // hand it to the driver, then let the driver, the UART's FIFO or the adapter send it all.
     while (port_.bytesToWrite() > 0 && port_.waitForBytesWritten(kDrainStepMs)) {
@@ -193,11 +162,7 @@ void TApdComPort::DrainOutput() {
     }
 }
 
-int32_t TApdComPort::Baud() const {
-    return baud_;
-}
-
-int TApdComPort::OutBuffUsed() const {
+int QtSerialLine::QueuedBytes() const {
     if (!port_.isOpen()) {
         return 0;
     }
@@ -209,11 +174,11 @@ int TApdComPort::OutBuffUsed() const {
     return static_cast<int>(std::min<qint64>(port_.bytesToWrite() + queued, INT_MAX));
 }
 
-int TApdComPort::OutBuffFree() const {
-    return std::max(0, kBufferSize - OutBuffUsed());
+LineResult QtSerialLine::Unsent() {
+    return LineResult::Bytes(QueuedBytes());
 }
 
-bool TApdComPort::CTS() const {
+bool QtSerialLine::ClearToSend() const {
     int lines = 0;
     if (lockFd_ < 0 || ::ioctl(lockFd_, TIOCMGET, &lines) != 0) {
         return false;  // closed, or a terminal without modem lines
@@ -221,7 +186,7 @@ bool TApdComPort::CTS() const {
     return (lines & TIOCM_CTS) != 0;
 }
 
-void TApdComPort::SetRts(bool on) {
+void QtSerialLine::SetRts(bool on) {
     if (lockFd_ < 0) {
         return;
     }
@@ -230,38 +195,52 @@ void TApdComPort::SetRts(bool on) {
     (void)::ioctl(lockFd_, on ? TIOCMBIS : TIOCMBIC, &line);
 }
 
-int TApdComPort::PutBlock(const uint8_t* data, int length) {
-    if (!port_.isOpen() || data == nullptr || length < 0) {
-        return -1;
+LineResult QtSerialLine::Write(const uint8_t* bytes, int count) {
+    if (!port_.isOpen()) {
+        return LineResult::Failed(EBADF);
     }
-    if (length == 0) {
-        return 0;
+    if (count <= 0) {
+        return {};
     }
-    if (length > OutBuffFree()) {
-        return 1;  // does not fit: nothing queued
+    // The far end is talking on the shared line: wait for it.
+    if (settings_.rs485 && ClearToSend()) {
+        return {};
     }
-    if (rs485_) {
+    // A block goes into the buffer whole, once it fits.
+    const int take = count <= kBufferSize - QueuedBytes() ? count : 0;
+    if (take == 0) {
+        return {};
+    }
+    if (settings_.rs485) {
         lineEmptyCheck_.stop();
         SetRts(true);
         transmitting_ = true;
     }
-    const qint64 queued = port_.write(reinterpret_cast<const char*>(data), length);
-    if (queued != length) {
+    const qint64 queued = port_.write(reinterpret_cast<const char*>(bytes), take);
+    if (queued != take) {
         if (transmitting_) {
             EndTransmissionWhenSent();
         }
-        return -1;
+        return LineResult::Failed(EIO);
     }
-    return 0;
+    return LineResult::Bytes(take);
 }
 
-void TApdComPort::OnBytesWritten() {
+LineResult QtSerialLine::Read(uint8_t* buffer, int capacity) {
+    if (!port_.isOpen()) {
+        return LineResult::Failed(EBADF);
+    }
+    const qint64 n = port_.read(reinterpret_cast<char*>(buffer), capacity);
+    return n < 0 ? LineResult::Failed(EIO) : LineResult::Bytes(static_cast<int>(n));
+}
+
+void QtSerialLine::OnBytesWritten() {
     if (transmitting_ && port_.bytesToWrite() == 0) {
         EndTransmissionWhenSent();
     }
 }
 
-void TApdComPort::EndTransmissionWhenSent() {
+void QtSerialLine::EndTransmissionWhenSent() {
     if (!transmitting_ || port_.bytesToWrite() > 0) {
         return;
     }
@@ -279,20 +258,8 @@ void TApdComPort::EndTransmissionWhenSent() {
     }
     // Look again when the bytes still queued should have left: ten bit times each.
     const int64_t bits = static_cast<int64_t>(std::max(pending, 1)) * 10 * 1000;
-    const int64_t ms = std::max<int64_t>(1, bits / std::max<int32_t>(baud_, 1));
+    const int64_t ms = std::max<int64_t>(1, bits / std::max<int32_t>(settings_.bitsPerSecond, 1));
     lineEmptyCheck_.start(static_cast<int>(std::min<int64_t>(ms, INT_MAX)));
-}
-
-bool TApdComPort::CharReady() {
-    return port_.isOpen() && port_.bytesAvailable() > 0;
-}
-
-uint8_t TApdComPort::GetChar() {
-    char c = 0;
-    if (!port_.isOpen() || !port_.getChar(&c)) {
-        return 0;
-    }
-    return static_cast<uint8_t>(c);
 }
 
 }  // namespace quillon
