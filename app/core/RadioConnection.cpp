@@ -16,6 +16,7 @@ bool RadioConnection::StartDeviceMode(std::string& error) {
 }
 
 bool RadioConnection::Fail(const std::string& error, bool show) {
+    lastError_ = error;
     ports_.SetState(portNumber_, ComPortList::kFree);
     link_.Close();
     if (show) {
@@ -26,6 +27,7 @@ bool RadioConnection::Fail(const std::string& error, bool show) {
 
 bool RadioConnection::ConnectToRadio(bool lowSpeed, const Build& build, int consolePort) {
     const bool console = view_.ConsoleMode();
+    lastError_.clear();
     if (console) {
         portNumber_ = consolePort;
     } else {
@@ -34,6 +36,7 @@ bool RadioConnection::ConnectToRadio(bool lowSpeed, const Build& build, int cons
         ports_.Select(chosen);
         portNumber_ = chosen + 1;
         if (ports_.State(portNumber_) != ComPortList::kFree) {
+            lastError_ = kPortNotAvailable;
             view_.ShowMessage(kPortNotAvailable, kCaption, MessageIcon::Error);
             return false;
         }

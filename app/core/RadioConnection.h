@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "app/core/ComPortList.h"
 #include "app/core/UpdaterView.h"
@@ -49,6 +50,8 @@ public:
     int PortNumber() const { return portNumber_; }
     // Whether the last connection was port mode.
     bool UsedPortMode() const { return link_.PortMode(); }
+    // Why the last connection failed, whether or not it was shown ("" after a success).
+    const std::string& LastError() const { return lastError_; }
 
 private:
     bool StartDeviceMode(std::string& error);
@@ -61,6 +64,7 @@ private:
     SerialLine* port_;
     std::function<int()> processors_;
     int portNumber_ = 0;
+    std::string lastError_;
 };
 
 }  // namespace quillon

@@ -16,10 +16,10 @@
 #include "parms/KVTParmsFormat.h"
 #include "storage/CodeplugFile.h"
 #include "tools/quillon-tool/CodeplugFormatText.h"
-#include "tools/quillon-tool/RadioConnection.h"
 #include "tools/quillon-tool/TerminalPasswordPrompt.h"
 #include "tools/quillon-tool/TerminalProgressBar.h"
 #include "tools/quillon-tool/ToolCommand.h"
+#include "tools/quillon-tool/ToolConnection.h"
 #include "transfer/KVTTransferParms.h"
 
 namespace quillon::tool {
@@ -110,9 +110,9 @@ struct TransferSetup {
 };
 
 int RunRead(const TransferOptions& options) {
-    RadioConnection connection;
+    ToolConnection connection(options.port);
     connection.Session().SetCancelFlag(&ToolCancel());
-    if (const int failed = connection.Open(options.port, std::cerr)) {
+    if (const int failed = connection.Open(true, std::cerr)) {
         return failed;
     }
     auto bytes = std::make_unique<RadioBytes>();
@@ -198,9 +198,9 @@ int RunWrite(const TransferOptions& options) {
                   << ownLength << " bytes\nrefused: nothing written to the radio\n";
         return kExitRefused;
     }
-    RadioConnection connection;
+    ToolConnection connection(options.port);
     connection.Session().SetCancelFlag(&ToolCancel());
-    if (const int failed = connection.Open(options.port, std::cerr)) {
+    if (const int failed = connection.Open(true, std::cerr)) {
         return failed;
     }
     CommSession& link = connection.Session();

@@ -21,8 +21,8 @@
 #include "download/DspDownload.h"
 #include "link/Comm.h"
 #include "link/ProtocolTiming.h"
-#include "tools/quillon-tool/RadioConnection.h"
 #include "tools/quillon-tool/ToolCommand.h"
+#include "tools/quillon-tool/ToolConnection.h"
 
 namespace quillon::tool {
 namespace {
@@ -30,8 +30,6 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
-constexpr int32_t kHighSpeed = 115200;
-constexpr int32_t kLowSpeed = 19200;
 
 struct DownloadOptions {
     std::string port;
@@ -161,9 +159,8 @@ int RunDownload(const DownloadOptions& options) {
         return kExitUsage;
     }
 
-    RadioConnection connection;
-    if (const int failed =
-            connection.Open(options.port, std::cerr, options.lowSpeed ? kLowSpeed : kHighSpeed)) {
+    ToolConnection connection(options.port);
+    if (const int failed = connection.Open(options.lowSpeed, std::cerr)) {
         return failed;
     }
     CommSession& session = connection.Session();

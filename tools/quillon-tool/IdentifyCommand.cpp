@@ -9,23 +9,11 @@
 #include <string>
 
 #include "app/core/BuildLabels.h"
-#include "app/core/ComPortPresence.h"
-#include "app/core/ProcessorCount.h"
 #include "app/core/ResourceTable.h"
-#include "app/core/SysfsPortDeviceNames.h"
 #include "app/core/TargetRadioCheck.h"
 #include "app/core/Updater.h"
 #include "link/RadioQueries.h"
 #include "link/VersionInfoText.h"
-#include "serial/posix/ComPortPath.h"
-#include "serial/posix/PollEventPump.h"
-#include "serial/posix/PosixSerialLine.h"
-#ifdef QUILLON_TOOL_PORT_MODE
-#include <QCoreApplication>
-
-#include "serial/qt/QtEventPump.h"
-#include "serial/qt/QtSerialLine.h"
-#endif
 #include "tools/quillon-tool/ToolCommand.h"
 #include "tools/quillon-tool/ToolConnection.h"
 #include "tools/quillon-tool/ToolView.h"
@@ -36,15 +24,6 @@ namespace {
 constexpr int kExitMayUpdate = 0;
 constexpr int kExitRefused = 1;
 constexpr int kExitUnreadable = 2;
-// --port PATH: the one port there is.
-class FixedPort : public PortPresence {
-public:
-    bool Present(int n) override {
-        return n == 1 && ComPortPath::ProbePath(path) == ComPortPath::State::Present;
-    }
-    std::string DevicePath(int n) override { return n == 1 ? path : ""; }
-    std::string path;
-};
 
 constexpr char kVersionError[] = "Communication error while retrieving version information.";
 
@@ -143,49 +122,9 @@ int RunChecks(CommSession& session, ToolView& view, const ResourceAttributes& a,
 }
 
 int RunIdentify(const std::string& portText) {
-    ResolvedPort resolved;
-    std::string error;
-    const bool portOk = ResolvePort(portText, resolved, error);
-    // A device path stands in as COM 1; a COM number is found as the updater finds it.
-    ComPortPresence machinePorts;
-    FixedPort fixedPort;
-    PortPresence* presence = &machinePorts;
-    int portNumber = 1;
-    if (portText.find('/') != std::string::npos) {
-        fixedPort.path = resolved.devicePath;
-        presence = &fixedPort;
-    } else if (portOk) {
-        portNumber = std::stoi(portText);
-    }
-
     ToolView view;
-    const ResourceTable resources(EmbeddedResourceEntries());
-#ifdef QUILLON_TOOL_PORT_MODE
-    // Port mode's line runs on the Qt event loop, as in the updater, so the waits go through it
-    // too; no display is needed for that.
-    int qtArgc = 1;
-    char qtName[] = "quillon-tool";
-    char* qtArgv[] = {qtName, nullptr};
-    QCoreApplication application(qtArgc, qtArgv);
-    QtEventPump pump;
-    QtSerialLine portLine;
-    SerialLine* port = &portLine;
-#else
-    // A build without Qt has no port-mode line: a mobile build without a box cannot connect.
-    PollEventPump pump;
-    SerialLine* port = nullptr;
-#endif
-    SysfsPortDeviceNames names;
-    Updater updater(UpdaterEnvironment{pump,
-                                       PosixSerialLine::Factory(),
-                                       port,
-                                       *presence,
-                                       names,
-                                       ProcessorCount,
-                                       resources,
-                                       {},
-                                       {},
-                                       view});
+    ToolConnection connection(portText, &view);
+    Updater& updater = connection.Assembly();
     if (!updater.HasAttributes()) {
         std::cerr << "This program carries no build record.\n";
         return kExitUnreadable;
@@ -202,21 +141,19 @@ int RunIdentify(const std::string& portText) {
     PrintLine("Corresponding Tessera Version:", view.target.tesseraVersion);
     PrintLine("Corresponding Vernier Version:", view.target.vernierVersion);
 
-    if (!portOk) {
-        std::cerr << error << "\n";
-        return kExitUnreadable;
+    connection.Session().SetCancelFlag(&ToolCancel());
+    const ToolConnection::Result open = connection.Open(false);
+    if (open == ToolConnection::Result::kBadPort) {
+        std::cerr << connection.Error() << "\n";
     }
-    updater.Link().SetCancelFlag(&ToolCancel());
-    updater.Ports().Select(portNumber - 1);
-    RadioConnection& connection = updater.Connection();
-    if (!connection.ConnectToRadio(false, updater.ConnectionBuild())) {
+    if (open != ToolConnection::Result::kOpen) {
         return kExitUnreadable;
     }
     std::cout << "\n"
-              << resolved.name << ": connected"
+              << connection.PortName() << ": connected"
               << (connection.UsedPortMode() ? " in port mode" : "") << "\n\n";
-    const int result = RunChecks(updater.Link(), view, a, radioType);
-    connection.CloseAndFree();
+    const int result = RunChecks(connection.Session(), view, a, radioType);
+    updater.Connection().CloseAndFree();
     std::cout.flush();
     return result;
 }

@@ -1,6 +1,6 @@
 // `quillon-tool info --port N|PATH [--radio-type CODE]`: reads the connected radio's versions
-// and serial number over a low-speed device-mode link, as the window's Retrieve button does,
-// and prints the seven lines of the version panel.
+// and serial number over a low-speed link, opened as the window's Retrieve button opens it, and
+// prints the seven lines of the version panel.
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
@@ -12,8 +12,8 @@
 #include "link/Comm.h"
 #include "link/RadioQueries.h"
 #include "link/VersionInfoText.h"
-#include "tools/quillon-tool/RadioConnection.h"
 #include "tools/quillon-tool/ToolCommand.h"
+#include "tools/quillon-tool/ToolConnection.h"
 
 namespace quillon::tool {
 namespace {
@@ -28,9 +28,9 @@ struct InfoOptions {
 };
 
 int RunInfo(const InfoOptions& options) {
-    RadioConnection connection;
+    ToolConnection connection(options.port);
     connection.Session().SetCancelFlag(&ToolCancel());
-    if (const int failed = connection.Open(options.port, std::cerr)) {
+    if (const int failed = connection.Open(true, std::cerr)) {
         return failed;
     }
     CommSession& session = connection.Session();

@@ -64,6 +64,7 @@ TEST_P(ConnectTest, ChoosesTheTransportAndSpeed) {
     const bool ok = connection.ConnectToRadio(c.lowSpeed, {c.model, c.type});
     EXPECT_EQ(ok, c.expect != Expect::Refused);
     EXPECT_EQ(connection.PortNumber(), 7);
+    EXPECT_EQ(connection.LastError(), c.box_ == nullptr ? "" : c.box_);
     if (c.box_ == nullptr) {
         EXPECT_TRUE(view.boxes.empty()) << view.boxes[0].text;
     } else {
@@ -137,6 +138,7 @@ TEST(ConnectToRadioTest, RefusesAnAbsentPortBeforeOpeningAnything) {
             EXPECT_FALSE(ok);
             ASSERT_EQ(view.boxes.size(), 1u);
             EXPECT_EQ(view.boxes[0].text, RadioConnection::kPortNotAvailable);
+            EXPECT_EQ(connection.LastError(), RadioConnection::kPortNotAvailable);
             EXPECT_EQ(link.radio.BytesToRadio(), 0);
             EXPECT_EQ(ports.Selected(), 3);  // the choice survives the refresh
         } else {
@@ -159,6 +161,7 @@ TEST(ConnectToRadioTest, PortModeOpenFailureFreesThePortAndTellsOnlyInteractivel
         EXPECT_FALSE(connection.ConnectToRadio(false, {1, 8}, 7));
         EXPECT_EQ(ports.State(7), ComPortList::kFree);
         EXPECT_EQ(view.boxes.size(), console ? 0u : 1u);
+        EXPECT_EQ(connection.LastError(), CommSession::kPortInUseText);  // told or not, kept
         EXPECT_FALSE(link.session.PortMode() && port.IsOpen());
     }
 }
@@ -222,6 +225,7 @@ TEST(ConnectToRadioTest, DeviceOpenFailureShowsTheSessionsTextAndFreesThePort) {
         RadioConnection connection(session, view, ports, nullptr, [] { return 1; });
         EXPECT_FALSE(connection.ConnectToRadio(false, {c.model, 0}, 7));
         EXPECT_EQ(ports.State(7), ComPortList::kFree);
+        EXPECT_EQ(connection.LastError(), CommSession::kPortErrorText);
         ASSERT_EQ(view.boxes.size(), c.boxes);
         if (c.boxes == 1) {
             EXPECT_EQ(view.boxes[0].caption, "COM Port");
