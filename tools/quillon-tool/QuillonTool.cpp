@@ -21,6 +21,11 @@ CancelFlag& ToolCancel() {
     return flag;
 }
 
+int& ToolStopFd() {
+    static int fd = -1;
+    return fd;
+}
+
 bool RegisterToolCommand(CommandRegistrar registrar) {
     Registrars().push_back(std::move(registrar));
     return true;
@@ -82,6 +87,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     signals->Watch(&quillon::tool::ToolCancel());
+    quillon::tool::ToolStopFd() = signals->Fd();
     int exitCode = 0;
     for (auto& registrar : quillon::tool::Registrars()) {
         registrar(app, exitCode);

@@ -18,6 +18,9 @@ bool RegisterToolCommand(CommandRegistrar registrar);
 // ends the command as its own failure does (the link closed, files removed) and the tool then
 // exits with kExitInterrupted.
 CancelFlag& ToolCancel();
+// The descriptor a stop signal makes readable (-1 until the signals are installed): an event
+// loop that goes on sleeping after an interrupted system call watches it to wake.
+int& ToolStopFd();
 constexpr int kExitInterrupted = 130;
 
 }  // namespace quillon::tool

@@ -9,8 +9,10 @@
 #include "serial/posix/ComPortPath.h"
 #include "serial/posix/PollEventPump.h"
 #include "serial/posix/PosixSerialLine.h"
+#include "tools/quillon-tool/ToolCommand.h"
 #ifdef QUILLON_TOOL_PORT_MODE
 #include <QCoreApplication>
+#include <QSocketNotifier>
 
 #include "serial/qt/QtEventPump.h"
 #include "serial/qt/QtSerialLine.h"
@@ -70,7 +72,8 @@ private:
 
 // What the updater's assembly talks to on this machine. Port mode's line runs on the Qt event
 // loop, as in the updater, so a build that may need it waits through that loop (no display is
-// needed); only a mobile build can need it, the others keep the poll loop.
+// needed), which watches the stop signals' descriptor to wake; only a mobile build can need it,
+// the others keep the poll loop.
 class ToolConnection::Machine {
 public:
     Machine(const ResolvedPort& port, bool isPath, UpdaterView* view)
@@ -84,6 +87,13 @@ public:
 #ifdef QUILLON_TOOL_PORT_MODE
         if (mobile) {
             application = std::make_unique<QCoreApplication>(qtArgc, qtArgv);
+            if (ToolStopFd() >= 0) {
+                stopNotifier =
+                    std::make_unique<QSocketNotifier>(ToolStopFd(), QSocketNotifier::Read);
+                QSocketNotifier* notifier = stopNotifier.get();
+                QObject::connect(notifier, &QSocketNotifier::activated,
+                                 [notifier] { notifier->setEnabled(false); });
+            }
             pump = std::make_unique<QtEventPump>();
             portLine = std::make_unique<QtSerialLine>();
             return;
@@ -110,6 +120,7 @@ public:
     char qtName[13] = "quillon-tool";
     char* qtArgv[2] = {qtName, nullptr};
     std::unique_ptr<QCoreApplication> application;
+    std::unique_ptr<QSocketNotifier> stopNotifier;
 #endif
     std::unique_ptr<EventPump> pump;
     std::unique_ptr<SerialLine> portLine;
