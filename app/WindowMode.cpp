@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <vector>
 
-#include "app/TCodeUpdaterMainDispForm.h"
+#include "app/MainWindow.h"
 #include "app/core/BuildLabels.h"
 #include "app/core/UpdateController.h"
 #include "app/core/VersionPanel.h"
@@ -14,7 +14,7 @@
 
 namespace quillon {
 
-WindowMode::WindowMode(TCodeUpdaterMainDispForm& window, UpdaterEnvironment environment,
+WindowMode::WindowMode(MainWindow& window, UpdaterEnvironment environment,
                        const std::string& programName)
     : window_(window) {
     BuildLabels::SetupNameLabels(window_, programName);
@@ -26,13 +26,12 @@ WindowMode::WindowMode(TCodeUpdaterMainDispForm& window, UpdaterEnvironment envi
     ShowComPorts();
     window_.SetUpgradeTypeChoiceVisible(build.upgradeType == 3 && !build.AutoBootMode());
 
-    connect(&window_, &TCodeUpdaterMainDispForm::startClicked, this, &WindowMode::StartClicked);
-    connect(&window_, &TCodeUpdaterMainDispForm::retrieveClicked, this,
-            &WindowMode::RetrieveClicked);
-    connect(&window_, &TCodeUpdaterMainDispForm::aboutRequested, this, &WindowMode::AboutRequested);
-    connect(&window_, &TCodeUpdaterMainDispForm::updateComPortsRequested, this,
+    connect(&window_, &MainWindow::startClicked, this, &WindowMode::StartClicked);
+    connect(&window_, &MainWindow::retrieveClicked, this, &WindowMode::RetrieveClicked);
+    connect(&window_, &MainWindow::aboutRequested, this, &WindowMode::AboutRequested);
+    connect(&window_, &MainWindow::updateComPortsRequested, this,
             &WindowMode::UpdateComPortsRequested);
-    connect(&window_, &TCodeUpdaterMainDispForm::comPortChosen, this, &WindowMode::ComPortChosen);
+    connect(&window_, &MainWindow::comPortChosen, this, &WindowMode::ComPortChosen);
     window_.SetCloseQuery([this] { return CloseQuery(); });
 }
 
@@ -74,13 +73,13 @@ void WindowMode::AboutRequested() {
 void WindowMode::UpdateComPortsRequested() {
     QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
     Ports().Select(window_.ComPortPosition());
-    Ports().UpdateComPortsMenuItemClick();
+    Ports().Refresh();
     ShowComPorts();
     QApplication::restoreOverrideCursor();
 }
 
 void WindowMode::ComPortChosen(int position) {
-    Ports().ComportComboBoxChange(position);
+    Ports().Choose(position);
     window_.SetComPortPosition(Ports().Selected());
 }
 

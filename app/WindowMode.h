@@ -8,7 +8,7 @@
 
 namespace quillon {
 
-class TCodeUpdaterMainDispForm;
+class MainWindow;
 
 // The updater in window mode: builds the update logic around the main window, fills the window
 // at start-up, and binds its controls (Start/Stop, Retrieve, the port list and its menu item,
@@ -20,8 +20,7 @@ public:
     // port list and, for builds that offer it, the choice of application or boot code. The
     // environment's view is `window`. The joined image files of an update are written to the
     // current folder.
-    WindowMode(TCodeUpdaterMainDispForm& window, UpdaterEnvironment environment,
-               const std::string& programName);
+    WindowMode(MainWindow& window, UpdaterEnvironment environment, const std::string& programName);
     ~WindowMode() override;
 
     // The process return code an update with automatic boot handling has set (0 otherwise).
@@ -45,7 +44,7 @@ private:
     // Refills the window's port list from the list behind it, keeping its choice.
     void ShowComPorts();
 
-    TCodeUpdaterMainDispForm& window_;
+    MainWindow& window_;
     std::unique_ptr<Updater> updater_;
     bool retrieving_ = false;
 };

@@ -19,8 +19,8 @@
 #include "app/core/InterruptSignals.h"
 #include "app/core/ProcessorCount.h"
 #include "app/core/ResourceTable.h"
+#include "app/core/ReturnCodeHolder.h"
 #include "app/core/SysfsPortDeviceNames.h"
-#include "app/core/TAppReturnCodeDispForm.h"
 #include "app/core/TerminalConsole.h"
 #include "app/core/UpdateController.h"
 #include "app/core/Updater.h"
@@ -33,7 +33,7 @@
 #include <QApplication>
 #include <QSocketNotifier>
 
-#include "app/TCodeUpdaterMainDispForm.h"
+#include "app/MainWindow.h"
 #include "app/WindowMode.h"
 #include "app/core/qt/QtPortDeviceNames.h"
 #include "serial/qt/QtEventPump.h"
@@ -85,7 +85,7 @@ private:
 int RunConsoleMode(const std::vector<std::string>& args, const std::filesystem::path& program,
                    EventPump& pump, SerialLine* port, InterruptSignals& stopSignals) {
     int32_t returnCode = 0;
-    TAppReturnCodeDispForm returnCodeForm(&returnCode);
+    ReturnCodeHolder returnCodeForm(&returnCode);
 
     TerminalConsole console;
     ConsoleView view(console);
@@ -130,7 +130,7 @@ std::string LabelName(const std::filesystem::path& program) {
 int RunWindowMode(int argc, char** argv, const std::filesystem::path& program) {
     int32_t returnCode = 0;
     QApplication application(argc, argv);
-    TAppReturnCodeDispForm returnCodeForm(&returnCode);
+    ReturnCodeHolder returnCodeForm(&returnCode);
     QApplication::setApplicationName(UpdateController::kTitle);
     QApplication::setApplicationDisplayName(UpdateController::kTitle);
 
@@ -139,7 +139,7 @@ int RunWindowMode(int argc, char** argv, const std::filesystem::path& program) {
     QtPortDeviceNames deviceNames;
     QtSerialLine port;
     ResourceTable resources(EmbeddedResourceEntries());
-    TCodeUpdaterMainDispForm window;
+    MainWindow window;
     WindowMode mode(window,
                     UpdaterEnvironment{pump, PosixSerialLine::Factory(), &port, presence,
                                        deviceNames, ProcessorCount, resources, program,

@@ -7,7 +7,7 @@ std::string VersionText(uint8_t formatIndex) {
     if (formatIndex == kUnknownFormat) {
         return "unknown";
     }
-    const FormatVersion v = KVTParmsFormat::VersionOfIndex(formatIndex);
+    const FormatVersion v = CodeplugFormat::VersionOfIndex(formatIndex);
     return std::to_string(v.major) + "." + std::to_string(v.minor);
 }
 
@@ -24,12 +24,12 @@ CodeplugRestoreResult Refuse(CodeplugRestoreResult result, RestoreRefusal refusa
 CodeplugRestoreResult CodeplugRestorePlan::Run(CodeplugImage& image, std::size_t uploadedBytes,
                                                uint8_t targetFormat, bool hardKey) const {
     CodeplugRestoreResult result;
-    KVTParmsFormat format;
+    CodeplugFormat format;
     std::string reason;
     if (!format.CheckStructure(image, &reason)) {
         return Refuse(result, RestoreRefusal::Malformed, "not a well-formed codeplug: " + reason);
     }
-    const uint8_t source = KVTParmsFormat::FormatIndex(image);
+    const uint8_t source = CodeplugFormat::FormatIndex(image);
     result.sourceFormat = source;
     // An unknown format counts as below 5.8.
     if (source == kUnknownFormat || source < kFormat58) {
@@ -53,9 +53,9 @@ CodeplugRestoreResult CodeplugRestorePlan::Run(CodeplugImage& image, std::size_t
     result.conversionChange = format.LengthChange();
     if (targetFormat == kFormat511) {
         // The verification records its own inserts and deletes in the image's total length only.
-        const int32_t before = KVTParmsFormat::TotalLength(image);
+        const int32_t before = CodeplugFormat::TotalLength(image);
         result.verified = format.Verify511(image, hardKey);
-        result.verifyChange = int32_t{KVTParmsFormat::TotalLength(image)} - before;
+        result.verifyChange = int32_t{CodeplugFormat::TotalLength(image)} - before;
     }
     const int64_t bytes = static_cast<int64_t>(uploadedBytes) + 2 * int64_t{result.LengthChange()};
     if (bytes < 0 || bytes > static_cast<int64_t>(kMaxBytes)) {

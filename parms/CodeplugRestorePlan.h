@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "parms/KVTParmsFormat.h"
+#include "parms/CodeplugFormat.h"
 
 namespace quillon {
 

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <string>
 
-#include "parms/KVTParmsFormat.h"
+#include "parms/CodeplugFormat.h"
 
 namespace quillon {
 

@@ -65,13 +65,13 @@ void ComPortList::RefreshComPorts() {
     selected_ = 0;
 }
 
-void ComPortList::UpdateComPortsMenuItemClick() {
+void ComPortList::Refresh() {
     const int chosen = selected_;
     RefreshComPorts();
     selected_ = chosen;
 }
 
-void ComPortList::ComportComboBoxChange(int position) {
+void ComPortList::Choose(int position) {
     selected_ = position;
     if (ItemPresent(position)) {
         return;

@@ -41,10 +41,10 @@ public:
     // device names cannot be listed, no port is tagged and the items stay as they were.
     void RefreshComPorts();
     // The menu's refresh: keeps the chosen position, even when that port has gone.
-    void UpdateComPortsMenuItemClick();
+    void Refresh();
     // A new choice: an item that is not present moves the choice to the first present item;
     // with none present the choice stays.
-    void ComportComboBoxChange(int position);
+    void Choose(int position);
 
     // "COM5", "COM5 (6700 USB)", "COM7 (6900 USB)".
     static std::string ItemText(int n, int tag);

@@ -5,14 +5,14 @@
 
 namespace quillon {
 
-// What the password dialog (TCodeDownPassDispDlg) keeps, without its widgets: the text typed
+// What the password dialog (PasswordDialog) keeps, without its widgets: the text typed
 // and whether the person confirmed. OK (or Enter) accepts; Cancel, Escape and closing the
 // window leave Accepted at 0.
 class PasswordEntry {
 public:
     void SetText(std::string text) { text_ = std::move(text); }
-    void BitBtn1Click() { Accepted = 1; }  // OK
-    void BitBtn2Click() { Accepted = 0; }  // Cancel
+    void Accept() { Accepted = 1; }  // OK
+    void Cancel() { Accepted = 0; }  // Cancel
 
     // The text with blanks and control characters removed at both ends.
     std::string GetPasswordText() const { return Trim(text_); }

@@ -8,8 +8,8 @@
 #include "link/MessageCodes.h"
 #include "link/ProtocolTiming.h"
 #include "link/RadioQueries.h"
+#include "parms/CodeplugFormat.h"
 #include "parms/CodeplugRestorePlan.h"
-#include "parms/KVTParmsFormat.h"
 
 namespace quillon {
 
@@ -147,7 +147,7 @@ int RadioRestore::RestoreCodeplug(bool hardKey) {
         !reply.HasCode(query::kFamily, query::kFileFormatReply) || reply.Length < 4) {
         return kRestoreNoAnswer;
     }
-    const uint8_t target = KVTParmsFormat::FormatIndexOf(reply.Data[2], reply.Data[3]);
+    const uint8_t target = CodeplugFormat::FormatIndexOf(reply.Data[2], reply.Data[3]);
 
     std::vector<uint8_t> buffer(kImageBytes, 0);
     std::unique_ptr<CodeplugExchange> exchange = exchange_(link_, serial, view_);
@@ -167,7 +167,7 @@ int RadioRestore::RestoreCodeplug(bool hardKey) {
     BytesToImage(buffer.data(), *image);
     // An upload that ended before the image's own length would be written back without its
     // end: the radio would lose what was never read.
-    const std::size_t ownLength = 2u * KVTParmsFormat::TotalLength(*image);
+    const std::size_t ownLength = 2u * CodeplugFormat::TotalLength(*image);
     if (static_cast<std::size_t>(uploaded) < ownLength) {
         view_.Console("\nThe codeplug read from the radio ends after " + std::to_string(uploaded) +
                       " of its " + std::to_string(ownLength) +

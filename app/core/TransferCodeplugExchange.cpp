@@ -12,7 +12,7 @@ TransferCodeplugExchange::TransferCodeplugExchange(CommSession& link, const std:
 }
 
 int TransferCodeplugExchange::Upload(uint8_t* buffer, int32_t& length) {
-    transfer_.SetBuffer(KVTTransfer::ImageBuffer(buffer, KVTTransfer::kImageBytes), 0);
+    transfer_.SetBuffer(TransferBase::ImageBuffer(buffer, TransferBase::kImageBytes), 0);
     const int result = transfer_.Upload();
     length = transfer_.Length();
     return result;
@@ -20,7 +20,7 @@ int TransferCodeplugExchange::Upload(uint8_t* buffer, int32_t& length) {
 
 int TransferCodeplugExchange::Download(uint8_t* buffer, int32_t length) {
     transfer_.SetLength(length);
-    transfer_.SetBuffer(KVTTransfer::ImageBuffer(buffer, KVTTransfer::kImageBytes), length);
+    transfer_.SetBuffer(TransferBase::ImageBuffer(buffer, TransferBase::kImageBytes), length);
     return transfer_.Download();
 }
 

@@ -3,12 +3,12 @@
 #include "app/core/CodeplugExchange.h"
 #include "app/core/UpdaterView.h"
 #include "serial/CancelFlag.h"
-#include "transfer/KVTTransferParms.h"
+#include "transfer/CodeplugTransfer.h"
 #include "transfer/PasswordPrompt.h"
 
 namespace quillon {
 
-// The codeplug exchange of a restore over the 03 family: one KVTTransferParms for the upload
+// The codeplug exchange of a restore over the 03 family: one CodeplugTransfer for the upload
 // and the download, keyed with the radio's serial number, asking the view for the codeplug
 // password.
 class TransferCodeplugExchange : public CodeplugExchange, private PasswordPrompt {
@@ -25,7 +25,7 @@ private:
     bool Ask(std::string& password) override { return view_.AskPassword(password); }
 
     UpdaterView& view_;
-    KVTTransferParms transfer_;
+    CodeplugTransfer transfer_;
 };
 
 }  // namespace quillon

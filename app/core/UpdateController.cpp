@@ -93,7 +93,7 @@ ResetOutcome UpdateController::MapResetResult(int result) {
 bool UpdateController::AccessCodeAccepted(const std::string& typed, bool bootRequested) const {
     PasswordEntry entry;
     entry.SetText(typed);
-    entry.BitBtn1Click();  // the caller asks only after OK
+    entry.Accept();  // the caller asks only after OK
     return ServiceAccessCode::Accepts(entry, bootRequested, m_AutoBootMode);
 }
 

@@ -40,11 +40,10 @@ public:
     UpdateController(const UpdateController&) = delete;
     UpdateController& operator=(const UpdateController&) = delete;
 
-    // The Start button (m_StartButtonClick). `bootSelected`: the Boot radio button is checked.
-    // While a sequence runs, a press is Stop.
+    // Start; while a sequence runs, a press is Stop. `bootSelected`: the Boot choice is made.
     void Start(bool bootSelected);
-    // Closing the window (FormCloseQuery): true when it may close; while running, only after
-    // the user confirmed, which stops the run.
+    // Closing the window: true when it may close; while running, only after the user confirmed,
+    // which stops the run.
     bool CanClose();
 
     void RunManualUpdate(bool boot, bool bootSelected);

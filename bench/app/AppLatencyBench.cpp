@@ -25,8 +25,8 @@
 #include <string>
 #include <vector>
 
-#include "app/TCodeDownPassDispDlg.h"
-#include "app/TCodeUpdaterMainDispForm.h"
+#include "app/MainWindow.h"
+#include "app/PasswordDialog.h"
 #include "app/WindowMode.h"
 #include "app/core/CodeplugBackup.h"
 #include "app/core/ComPortPresence.h"
@@ -86,7 +86,7 @@ public:
 private:
     void Answer() {
         QWidget* modal = QApplication::activeModalWidget();
-        if (auto* dialog = qobject_cast<TCodeDownPassDispDlg*>(modal)) {
+        if (auto* dialog = qobject_cast<PasswordDialog*>(modal)) {
             ++dialogs_;
             dialog->PasswordEdit()->setText(QString::fromStdString(code_));
             dialog->OkButton()->click();
@@ -143,7 +143,7 @@ int Run(int argc, char** argv) {
     QtPortDeviceNames deviceNames;
     QtSerialLine port;
     ResourceTable resources(EmbeddedResourceEntries());
-    TCodeUpdaterMainDispForm window;
+    MainWindow window;
     WindowMode mode(
         window,
         UpdaterEnvironment{pump, PosixSerialLine::Factory(), &port, presence, deviceNames,

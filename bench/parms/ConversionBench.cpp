@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "fuzz/parms/CodeplugFuzzInput.h"
-#include "parms/KVTParmsFormat.h"
+#include "parms/CodeplugFormat.h"
 #include "tests/parms/support/CodeplugGenerator.h"
 
 namespace {
 
+using quillon::CodeplugFormat;
 using quillon::CodeplugImage;
-using quillon::KVTParmsFormat;
 using quillon::testkit::CodeplugGenerator;
 using quillon::testkit::GeneratedImage;
 using quillon::testkit::GeneratorOptions;
@@ -47,7 +47,7 @@ void BM_ConvertChain(benchmark::State& state) {
     int32_t change = 0;
     for (auto _ : state) {
         std::copy(source.words.begin(), source.words.end(), image->begin());
-        KVTParmsFormat format;
+        CodeplugFormat format;
         if (!format.ConvertChain(*image, from, quillon::kFormat511)) {
             state.SkipWithError("the generated image outgrew the buffer");
             break;

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "parms/KVTParmsFormat.h"
+#include "parms/CodeplugFormat.h"
 
 namespace quillon {
 
@@ -17,13 +17,13 @@ int RunCodeplugFuzzInput(const uint8_t* data, std::size_t size) {
     if (used > 0) {
         std::memcpy(bytes, data, used);
     }
-    KVTParmsFormat::SwapWordBytes(bytes, sizeof(CodeplugImage));
+    CodeplugFormat::SwapWordBytes(bytes, sizeof(CodeplugImage));
 
-    KVTParmsFormat format;
+    CodeplugFormat format;
     if (!format.CheckStructure(*image)) {
         return 0;
     }
-    const uint8_t index = KVTParmsFormat::FormatIndex(*image);
+    const uint8_t index = CodeplugFormat::FormatIndex(*image);
     if (index < kFormat58 || index > kFormat511) {
         return 0;
     }
@@ -33,7 +33,7 @@ int RunCodeplugFuzzInput(const uint8_t* data, std::size_t size) {
     const bool hardKey = (size & 1) != 0;
     format.Verify511(*image, hardKey);
     // Swapped back as for the download.
-    KVTParmsFormat::SwapWordBytes(bytes, sizeof(CodeplugImage));
+    CodeplugFormat::SwapWordBytes(bytes, sizeof(CodeplugImage));
     return 0;
 }
 

@@ -5,8 +5,8 @@
 #include <QStyle>
 #include <QTest>
 
-#include "app/TAboutDialog.h"
-#include "app/TCodeDownPassDispDlg.h"
+#include "app/AboutDialog.h"
+#include "app/PasswordDialog.h"
 #include "tests/app/WidgetTestApp.h"
 
 namespace quillon {
@@ -27,7 +27,7 @@ class PasswordDialogEnding : public testing::TestWithParam<EndingCase> {};
 
 TEST_P(PasswordDialogEnding, AcceptedOnlyAfterOk) {
     WidgetTestApp();
-    TCodeDownPassDispDlg dialog;
+    PasswordDialog dialog;
     EXPECT_EQ(dialog.Accepted(), 0);
     const Ending ending = GetParam().ending;
     test::WhenModal([&dialog, ending](QWidget* modal) {
@@ -68,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(PasswordDialog, OkAfterCancelIsStillCountedOnce) {
     WidgetTestApp();
-    TCodeDownPassDispDlg dialog;
+    PasswordDialog dialog;
     test::WhenModal([&dialog](QWidget*) { dialog.OkButton()->click(); });
     dialog.exec();
     EXPECT_EQ(dialog.Accepted(), 1);
@@ -93,7 +93,7 @@ TEST(PasswordDialog, TextLosesBlanksAndControlCharactersAtBothEndsOnly) {
         {"", ""},
     };
     for (const auto& c : cases) {
-        TCodeDownPassDispDlg dialog;
+        PasswordDialog dialog;
         dialog.PasswordEdit()->setText(c.typed);
         EXPECT_EQ(dialog.GetPasswordText(), c.expected) << c.typed.toStdString();
     }
@@ -101,7 +101,7 @@ TEST(PasswordDialog, TextLosesBlanksAndControlCharactersAtBothEndsOnly) {
 
 TEST(PasswordDialog, LayoutAndEcho) {
     WidgetTestApp();
-    TCodeDownPassDispDlg dialog;
+    PasswordDialog dialog;
     EXPECT_EQ(dialog.windowTitle(), "Radio Code Update - Enter Password");
     EXPECT_EQ(dialog.size(), QSize(387, 107));
     const struct {
@@ -128,7 +128,7 @@ TEST(PasswordDialog, LayoutAndEcho) {
 
 TEST(AboutDialog, TextsPictureAndLayout) {
     WidgetTestApp();
-    TAboutDialog dialog;
+    AboutDialog dialog;
     EXPECT_EQ(dialog.windowTitle(), "About");
     EXPECT_EQ(dialog.VersionText()->text(), "Version 1.4.8");
     EXPECT_EQ(dialog.NameText()->text(), "Quillon Code Updater");

@@ -17,16 +17,16 @@
 #include <QStandardItemModel>
 #include <QToolButton>
 
+#include "app/AboutDialog.h"
 #include "app/ComPortItemDelegate.h"
-#include "app/TAboutDialog.h"
-#include "app/TCodeDownPassDispDlg.h"
-#include "app/TCodeUpdaterMainDispForm.h"
+#include "app/MainWindow.h"
+#include "app/PasswordDialog.h"
 #include "tests/app/WidgetTestApp.h"
 
 namespace quillon {
 namespace {
 
-using Form = TCodeUpdaterMainDispForm;
+using Form = MainWindow;
 
 TEST(MainWindow, ControlsSitWhereTheLayoutPutsThem) {
     test::WidgetTestApp();
@@ -250,7 +250,7 @@ TEST(MainWindow, PasswordAnswerCountsOnlyAfterOk) {
     };
     for (const auto& c : cases) {
         test::WhenModal([&c](QWidget* modal) {
-            auto* dialog = qobject_cast<TCodeDownPassDispDlg*>(modal);
+            auto* dialog = qobject_cast<PasswordDialog*>(modal);
             ASSERT_NE(dialog, nullptr);
             dialog->PasswordEdit()->setText(c.typed);
             (c.ok ? dialog->OkButton() : dialog->CancelButton())->click();
@@ -260,7 +260,7 @@ TEST(MainWindow, PasswordAnswerCountsOnlyAfterOk) {
         EXPECT_EQ(text, c.text) << c.typed;
     }
     test::WhenModal([](QWidget* modal) {
-        auto* about = qobject_cast<TAboutDialog*>(modal);
+        auto* about = qobject_cast<AboutDialog*>(modal);
         ASSERT_NE(about, nullptr);
         about->Ok()->click();
     });

@@ -16,9 +16,9 @@
 #include <filesystem>
 #include <set>
 
-#include "app/TAboutDialog.h"
-#include "app/TCodeDownPassDispDlg.h"
-#include "app/TCodeUpdaterMainDispForm.h"
+#include "app/AboutDialog.h"
+#include "app/MainWindow.h"
+#include "app/PasswordDialog.h"
 #include "app/WindowMode.h"
 #include "app/core/UpdateController.h"
 #include "sim/ScenarioLoader.h"
@@ -31,7 +31,7 @@ namespace quillon::test {
 namespace {
 
 namespace fs = std::filesystem;
-using Form = TCodeUpdaterMainDispForm;
+using Form = MainWindow;
 
 constexpr int kRadioPort = 7;
 
@@ -89,7 +89,7 @@ struct WindowRig {
     int PressStart(const char* typed) {
         int asked = 0;
         WhenModal([&asked, typed](QWidget* modal) {
-            auto* dialog = qobject_cast<TCodeDownPassDispDlg*>(modal);
+            auto* dialog = qobject_cast<PasswordDialog*>(modal);
             if (dialog == nullptr) {
                 return;
             }
@@ -300,7 +300,7 @@ TEST(WindowMode, AboutIsRefusedWhileAnUpdateRuns) {
     rig.Choose(kRadioPort);
     int aboutBoxes = 0;
     auto countAbout = [&aboutBoxes](QWidget* modal) {
-        if (auto* about = qobject_cast<TAboutDialog*>(modal)) {
+        if (auto* about = qobject_cast<AboutDialog*>(modal)) {
             ++aboutBoxes;
             about->Ok()->click();
         }
@@ -347,7 +347,7 @@ TEST(WindowMode, AnAbsentPortIsRefusedBeforeAnythingIsWritten) {
     WindowRig rig;  // COM1 chosen, not present
     QString box;
     WhenModal([&box](QWidget* modal) {
-        if (auto* dialog = qobject_cast<TCodeDownPassDispDlg*>(modal)) {
+        if (auto* dialog = qobject_cast<PasswordDialog*>(modal)) {
             WhenModal([&box](QWidget* next) {
                 auto* message = qobject_cast<QMessageBox*>(next);
                 ASSERT_NE(message, nullptr);

@@ -25,7 +25,7 @@
 #include "tests/farend/FarEnd.h"
 #include "tests/farend/FarEndLine.h"
 #include "tests/support/SRecordText.h"
-#include "transfer/KVTTransferParms.h"
+#include "transfer/CodeplugTransfer.h"
 
 namespace quillon::test {
 namespace {
@@ -186,16 +186,16 @@ int RunTransfer(Rig& rig, bool upload) {
         return kNotConnected;
     }
     rig.Session().SetTimeout(timing::kCodeplugReplyTimeoutMs);
-    auto storage = std::make_unique<std::array<uint8_t, KVTTransfer::kImageBytes>>();
+    auto storage = std::make_unique<std::array<uint8_t, TransferBase::kImageBytes>>();
     storage->fill(0);
     const std::vector<uint8_t> image = RadioCodeplug(0x0509);
     if (!upload) {
         std::copy(image.begin(), image.end(), storage->begin());
     }
     FixedPrompt prompt;
-    KVTTransferParms transfer;
+    CodeplugTransfer transfer;
     transfer.SetDevice(rig.Session());
-    transfer.SetBuffer(KVTTransfer::ImageBuffer{*storage},
+    transfer.SetBuffer(TransferBase::ImageBuffer{*storage},
                        upload ? 0 : static_cast<int32_t>(image.size()));
     transfer.SetSerialKey("123456789ABCDEF0");
     transfer.PassChecker().SetPasswordPrompt(&prompt);

@@ -24,7 +24,7 @@ std::unique_ptr<CodeplugImage> Generated(uint8_t formatIndex, uint32_t seed) {
 // A 5.11 image as the restore leaves it, verified once with `hardKey`.
 std::unique_ptr<CodeplugImage> Verified511(bool hardKey, uint32_t seed) {
     auto image = Generated(kFormat510, seed);
-    const std::size_t bytes = 2u * KVTParmsFormat::TotalLength(*image);
+    const std::size_t bytes = 2u * CodeplugFormat::TotalLength(*image);
     EXPECT_TRUE(CodeplugRestorePlan().Run(*image, bytes, kFormat511, hardKey).Ok());
     return image;
 }
@@ -48,18 +48,18 @@ TEST(CodeplugRestorePlan, WritesBackEveryLengthChangeTheVerificationIncluded) {
         SCOPED_TRACE(c.name);
         CodeplugImage& image = *c.image;
         // The upload holds the image and some bytes beyond it, which stay beyond it.
-        const std::size_t uploaded = 2u * KVTParmsFormat::TotalLength(image) + 6;
+        const std::size_t uploaded = 2u * CodeplugFormat::TotalLength(image) + 6;
         const CodeplugRestoreResult result =
             CodeplugRestorePlan().Run(image, uploaded, c.target, c.hardKey);
         ASSERT_TRUE(result.Ok()) << result.reason;
-        EXPECT_EQ(KVTParmsFormat::FormatIndex(image), c.target);
+        EXPECT_EQ(CodeplugFormat::FormatIndex(image), c.target);
         if (c.verifyChange != 2) {
             EXPECT_EQ(result.verifyChange, c.verifyChange);
         }
-        EXPECT_EQ(result.downloadBytes, 2u * KVTParmsFormat::TotalLength(image) + 6);
+        EXPECT_EQ(result.downloadBytes, 2u * CodeplugFormat::TotalLength(image) + 6);
         EXPECT_EQ(static_cast<int64_t>(result.downloadBytes),
                   static_cast<int64_t>(uploaded) + 2 * int64_t{result.LengthChange()});
-        EXPECT_TRUE(KVTParmsFormat().CheckStructure(image));
+        EXPECT_TRUE(CodeplugFormat().CheckStructure(image));
     }
 }
 
@@ -89,7 +89,7 @@ TEST(CodeplugRestorePlan, RefusesWhatCannotBeWrittenBack) {
     for (Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::size_t uploaded =
-            c.uploaded != 0 ? c.uploaded : 2u * KVTParmsFormat::TotalLength(*c.image);
+            c.uploaded != 0 ? c.uploaded : 2u * CodeplugFormat::TotalLength(*c.image);
         const CodeplugRestoreResult result =
             CodeplugRestorePlan().Run(*c.image, uploaded, c.target, false);
         EXPECT_EQ(result.refusal, c.refusal) << result.reason;

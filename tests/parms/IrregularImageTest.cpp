@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "parms/KVTParmsFormat.h"
-#include "parms/KVTParmsFormatConvertBase.h"
+#include "parms/CodeplugConverter.h"
+#include "parms/CodeplugFormat.h"
 #include "tests/parms/TestImage.h"
 
 namespace quillon {
@@ -18,7 +18,7 @@ using test::BuildImage;
 using test::MinimalBlocks;
 using test::SystemAt;
 using test::TestBlock;
-using F = KVTParmsFormat;
+using F = CodeplugFormat;
 
 constexpr uint16_t k58 = 0x0508;
 constexpr uint16_t k59 = 0x0509;
@@ -70,7 +70,7 @@ TEST(IrregularTrailer, IsNotVisitedByTheFiveElevenLookups) {
     auto built = BuildImage(0x050B, MinimalBlocks(0x050B, {0}, 1));
     DisguiseTrailerAsKindBlock(built, true);
     EXPECT_EQ(F::FindKindBlock(*built, 4), 0);
-    EXPECT_TRUE(KVTParmsFormat().CheckStructure(*built));
+    EXPECT_TRUE(CodeplugFormat().CheckStructure(*built));
 }
 
 // Each record of a table keeps its own words first, whatever size it had, and gets zero words
@@ -131,7 +131,7 @@ TEST(IrregularRecordSizes, SizeGivenToATableOfSizeZeroGivesItsRecordsWords) {
     s.tables[7] = {1, 9, Pattern(9, 0x3000)};
     auto built = BuildImage(k58, blocks);
     EXPECT_EQ(test::ConvertChecked(*built, kFormat58, kFormat59), 16 + 27);
-    KVTParmsFormatConvertBase::RelayoutDescriptorCounts(*built);  // to read the tables
+    CodeplugConverter::RelayoutDescriptorCounts(*built);  // to read the tables
     const uint16_t sys = F::FindSystemBlock(*built, 1);
     ExpectGrown(*built, sys, 6, 3, 0, 9, 0);
     ExpectTable(*built, sys, 7, Pattern(9, 0x3000));
@@ -144,7 +144,7 @@ TEST(IrregularRecordSizes, Kind5RecordsShorterThanTenWordsGrowToEleven) {
     s.tables[3] = {1, 1, {0xC1}};
     auto built = BuildImage(k58, blocks);
     EXPECT_EQ(test::ConvertChecked(*built, kFormat58, kFormat59), 16 + 6);
-    KVTParmsFormatConvertBase::RelayoutDescriptorCounts(*built);
+    CodeplugConverter::RelayoutDescriptorCounts(*built);
     const uint16_t sys = F::FindSystemBlock(*built, 1);
     ExpectGrown(*built, sys, 0, 2, 8, 11, 0x4000);
     ExpectTable(*built, sys, 3, {0xC1});

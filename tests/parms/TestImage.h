@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "parms/KVTParmsFormat.h"
+#include "parms/CodeplugFormat.h"
 #include "tests/parms/support/CodeplugMap.h"
 
 namespace quillon::test {
@@ -33,7 +33,7 @@ struct TestBlock {
 };
 
 inline uint8_t IndexOfVersion(uint16_t version) {
-    return KVTParmsFormat::FormatIndexOf(static_cast<uint8_t>(version >> 8),
+    return CodeplugFormat::FormatIndexOf(static_cast<uint8_t>(version >> 8),
                                          static_cast<uint8_t>(version));
 }
 
@@ -119,7 +119,7 @@ inline BuiltImage BuildImage(uint16_t version, const std::vector<TestBlock>& blo
                              uint16_t fillBeyond = 0) {
     const uint8_t index = IndexOfVersion(version);
     const bool is511 = index == kFormat511;
-    const bool oldList = KVTParmsFormat::StoresOldListLayout(index);
+    const bool oldList = CodeplugFormat::StoresOldListLayout(index);
     BuiltImage built;
     CodeplugImage& img = *built.image;
     img.fill(fillBeyond);
@@ -215,7 +215,7 @@ inline std::vector<TestBlock> MinimalBlocks(uint16_t version, const std::vector<
 // Every block of the image, walked as the model sees it.
 inline std::vector<BlockEntry> Blocks(const CodeplugImage& image) {
     std::vector<BlockEntry> out;
-    KVTParmsFormat::WalkBlocks(image, KVTParmsFormat::TotalLength(image), [&](const BlockEntry& b) {
+    CodeplugFormat::WalkBlocks(image, CodeplugFormat::TotalLength(image), [&](const BlockEntry& b) {
         out.push_back(b);
         return true;
     });
@@ -245,11 +245,11 @@ inline size_t SystemAt(const std::vector<TestBlock>& blocks, uint8_t id) {
 // Runs the chain from `from` to `to` and checks that the result is a well-formed image of the
 // target format; returns the length change in words.
 inline int32_t ConvertChecked(CodeplugImage& image, uint8_t from, uint8_t to) {
-    KVTParmsFormat format;
+    CodeplugFormat format;
     EXPECT_TRUE(format.ConvertChain(image, from, to));
     std::string reason;
     EXPECT_TRUE(format.CheckStructure(image, &reason)) << reason;
-    EXPECT_EQ(KVTParmsFormat::FormatIndex(image), to);
+    EXPECT_EQ(CodeplugFormat::FormatIndex(image), to);
     return format.LengthChange();
 }
 

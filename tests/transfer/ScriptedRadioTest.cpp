@@ -7,7 +7,7 @@
 
 #include "link/ProtocolTiming.h"
 #include "tests/link/LinkFixture.h"
-#include "transfer/KVTTransferParms.h"
+#include "transfer/CodeplugTransfer.h"
 
 namespace quillon::test {
 namespace {
@@ -48,7 +48,7 @@ protected:
     Script script_;
     std::unique_ptr<std::array<uint8_t, 65536>> buffer =
         std::make_unique<std::array<uint8_t, 65536>>();
-    KVTTransferParms transfer;
+    CodeplugTransfer transfer;
 };
 
 TEST_F(ScriptedRadio, StrayNextBlockDuringUploadIsIgnored) {

@@ -13,7 +13,7 @@
 #include "link/ProtocolTiming.h"
 #include "sim/FrameLog.h"
 #include "tests/support/InProcessLink.h"
-#include "transfer/KVTTransferParms.h"
+#include "transfer/CodeplugTransfer.h"
 
 namespace quillon::test {
 
@@ -100,10 +100,10 @@ struct TransferRig {
     std::ostringstream logText;
     sim::FrameLog log{logText};
     InProcessLink link;
-    std::unique_ptr<std::array<uint8_t, KVTTransfer::kImageBytes>> bufferStorage =
-        std::make_unique<std::array<uint8_t, KVTTransfer::kImageBytes>>();
-    KVTTransfer::ImageBuffer buffer{*bufferStorage};
-    KVTTransferParms transfer;
+    std::unique_ptr<std::array<uint8_t, TransferBase::kImageBytes>> bufferStorage =
+        std::make_unique<std::array<uint8_t, TransferBase::kImageBytes>>();
+    TransferBase::ImageBuffer buffer{*bufferStorage};
+    CodeplugTransfer transfer;
 };
 
 }  // namespace quillon::test

@@ -9,9 +9,9 @@
 #include <sstream>
 #include <string>
 
+#include "parms/CodeplugConverter.h"
+#include "parms/CodeplugFormat.h"
 #include "parms/CodeplugRestorePlan.h"
-#include "parms/KVTParmsFormat.h"
-#include "parms/KVTParmsFormatConvertBase.h"
 #include "parms/sample/CodeplugGenerator.h"
 #include "storage/CodeplugFile.h"
 #include "tools/quillon-tool/CodeplugFormatText.h"
@@ -50,7 +50,7 @@ uint8_t ParseTarget(const std::string& text) {
     if (major > 255 || minor > 255) {
         return kUnknownFormat;
     }
-    return KVTParmsFormat::FormatIndexOf(static_cast<uint8_t>(major), static_cast<uint8_t>(minor));
+    return CodeplugFormat::FormatIndexOf(static_cast<uint8_t>(major), static_cast<uint8_t>(minor));
 }
 
 bool ReadInput(const std::string& path, CodeplugFile& file) {
@@ -65,7 +65,7 @@ bool ReadInput(const std::string& path, CodeplugFile& file) {
 // The structure check; prints why an image fails it.
 bool CheckOrExplain(const std::string& path, const CodeplugImage& image) {
     std::string reason;
-    if (KVTParmsFormat().CheckStructure(image, &reason)) {
+    if (CodeplugFormat().CheckStructure(image, &reason)) {
         return true;
     }
     std::cerr << path << ": not a well-formed codeplug: " << reason << "\n";
@@ -97,7 +97,7 @@ int RunCheck(const CodeplugOptions& options) {
         return kExitFailed;
     }
     std::cout << options.input << ": well-formed codeplug, format " << FormatText(file.Image())
-              << ", " << KVTParmsFormat::TotalLength(file.Image()) << " words\n";
+              << ", " << CodeplugFormat::TotalLength(file.Image()) << " words\n";
     return kExitOk;
 }
 
@@ -112,11 +112,11 @@ int RunInfo(const CodeplugOptions& options) {
     }
     // The model reads word +2 in the newer layout; images of 5.9 and older store the older one.
     CodeplugImage image = file.Image();
-    const uint8_t format = KVTParmsFormat::FormatIndex(image);
-    if (KVTParmsFormat::StoresOldListLayout(format)) {
-        KVTParmsFormatConvertBase::RelayoutDescriptorCounts(image);
+    const uint8_t format = CodeplugFormat::FormatIndex(image);
+    if (CodeplugFormat::StoresOldListLayout(format)) {
+        CodeplugConverter::RelayoutDescriptorCounts(image);
     }
-    const uint16_t total = KVTParmsFormat::TotalLength(image);
+    const uint16_t total = CodeplugFormat::TotalLength(image);
     const std::size_t imageBytes = 2u * std::size_t{total};
 
     std::ostringstream out;
@@ -131,21 +131,21 @@ int RunInfo(const CodeplugOptions& options) {
         out << "note: the file holds " << file.ByteLength() - imageBytes
             << " bytes after the total length\n";
     }
-    out << "systems: " << unsigned{KVTParmsFormat::SystemCount(image)}
-        << ", groups: " << unsigned{KVTParmsFormat::GroupCount(image)} << "\n";
+    out << "systems: " << unsigned{CodeplugFormat::SystemCount(image)}
+        << ", groups: " << unsigned{CodeplugFormat::GroupCount(image)} << "\n";
     out << "structure: OK\n";
     out << "blocks:\n";
     unsigned groups = 0;
     const uint32_t bound = total > kTrailerWords ? total - kTrailerWords : 0;
-    KVTParmsFormat::WalkBlocks(image, bound, [&](const BlockEntry& block) {
+    CodeplugFormat::WalkBlocks(image, bound, [&](const BlockEntry& block) {
         if (block.type == kGroupBlock) {
             ++groups;
         }
         out << "  word " << block.start << ": " << BlockName(block, groups) << ", " << block.length
             << " words\n";
-        const DescriptorList list = KVTParmsFormat::GetDescriptorList(image, block.start);
+        const DescriptorList list = CodeplugFormat::GetDescriptorList(image, block.start);
         for (unsigned t = 0; t < list.count; ++t) {
-            const TableInfo info = KVTParmsFormat::GetTable(image, block.start, t);
+            const TableInfo info = CodeplugFormat::GetTable(image, block.start, t);
             if (info.count == 0 && info.size == 0) {
                 continue;
             }
@@ -164,7 +164,7 @@ bool WriteOutput(const CodeplugOptions& options, const CodeplugFile& file, std::
         std::cerr << "error: " << error << "; nothing written\n";
         return false;
     }
-    const uint32_t claimed = 2u * KVTParmsFormat::TotalLength(file.Image());
+    const uint32_t claimed = 2u * CodeplugFormat::TotalLength(file.Image());
     if (bytes < claimed) {
         std::cerr << "warning: " << options.output << " holds " << bytes
                   << " bytes, fewer than the " << claimed
@@ -240,7 +240,7 @@ int RunVerify(const CodeplugOptions& options) {
         std::cerr << "refused: nothing verified, nothing written\n";
         return kExitRefused;
     }
-    if (KVTParmsFormat::FormatIndex(image) != kFormat511) {
+    if (CodeplugFormat::FormatIndex(image) != kFormat511) {
         std::cerr << "error: " << options.input << " is format " << FormatText(image)
                   << "; the verification applies to 5.11 (use convert --to 5.11)\n";
         return kExitRefused;

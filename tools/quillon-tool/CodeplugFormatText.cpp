@@ -5,12 +5,12 @@
 namespace quillon::tool {
 
 std::string VersionText(uint8_t formatIndex) {
-    const FormatVersion v = KVTParmsFormat::VersionOfIndex(formatIndex);
+    const FormatVersion v = CodeplugFormat::VersionOfIndex(formatIndex);
     return std::to_string(v.major) + "." + std::to_string(v.minor);
 }
 
 std::string FormatText(const CodeplugImage& image) {
-    const uint8_t index = KVTParmsFormat::FormatIndex(image);
+    const uint8_t index = CodeplugFormat::FormatIndex(image);
     if (index == kUnknownFormat) {
         char word[8];
         std::snprintf(word, sizeof word, "0x%04X", image[3]);

@@ -13,14 +13,14 @@
 #include "app/core/CodeplugBackup.h"
 #include "link/MessageCodes.h"
 #include "link/ProtocolTiming.h"
-#include "parms/KVTParmsFormat.h"
+#include "parms/CodeplugFormat.h"
 #include "storage/CodeplugFile.h"
 #include "tools/quillon-tool/CodeplugFormatText.h"
 #include "tools/quillon-tool/TerminalPasswordPrompt.h"
 #include "tools/quillon-tool/TerminalProgressBar.h"
 #include "tools/quillon-tool/ToolCommand.h"
 #include "tools/quillon-tool/ToolConnection.h"
-#include "transfer/KVTTransferParms.h"
+#include "transfer/CodeplugTransfer.h"
 
 namespace quillon::tool {
 namespace {
@@ -31,7 +31,7 @@ constexpr int kExitRefused = 2;  // usage, unreadable or malformed file, format 
 constexpr char kUploadError[] = "An error occurred while uploading the codeplug.";
 constexpr char kDownloadError[] = "An error occurred while downloading the codeplug.";
 
-using RadioBytes = std::array<uint8_t, KVTTransfer::kImageBytes>;
+using RadioBytes = std::array<uint8_t, TransferBase::kImageBytes>;
 
 struct TransferOptions {
     std::string port;
@@ -106,7 +106,7 @@ struct TransferSetup {
     }
     TerminalPasswordPrompt prompt;
     TerminalProgressBar bar;
-    KVTTransferParms transfer;
+    CodeplugTransfer transfer;
 };
 
 int RunRead(const TransferOptions& options) {
@@ -138,7 +138,7 @@ int RunRead(const TransferOptions& options) {
     std::cout << "read codeplug: format " << FormatText(file.Image()) << ", " << length
               << " bytes, written to " << options.file << "\n";
     std::string reason;
-    if (!KVTParmsFormat().CheckStructure(file.Image(), &reason)) {
+    if (!CodeplugFormat().CheckStructure(file.Image(), &reason)) {
         std::cout << "warning: the codeplug read is not well-formed: " << reason << "\n";
     }
     return kExitOk;
@@ -185,14 +185,14 @@ int RunWrite(const TransferOptions& options) {
         return kExitRefused;
     }
     std::string reason;
-    if (!KVTParmsFormat().CheckStructure(file.Image(), &reason)) {
+    if (!CodeplugFormat().CheckStructure(file.Image(), &reason)) {
         std::cerr << options.file << ": not a well-formed codeplug: " << reason
                   << "\nrefused: nothing written to the radio\n";
         return kExitRefused;
     }
     // Header word 4 counts the image's words: a file that ends before it lacks its trailer, and
     // the radio would get filler in its place.
-    const size_t ownLength = 2u * KVTParmsFormat::TotalLength(file.Image());
+    const size_t ownLength = 2u * CodeplugFormat::TotalLength(file.Image());
     if (file.ByteLength() < ownLength) {
         std::cerr << options.file << ": the file ends after " << file.ByteLength() << " of its "
                   << ownLength << " bytes\nrefused: nothing written to the radio\n";
@@ -210,8 +210,8 @@ int RunWrite(const TransferOptions& options) {
         std::cerr << "The radio did not report its codeplug format.\n";
         return kExitFailed;
     }
-    const uint8_t fileFormat = KVTParmsFormat::FormatIndex(file.Image());
-    if (fileFormat != KVTParmsFormat::FormatIndexOf(major, minor)) {
+    const uint8_t fileFormat = CodeplugFormat::FormatIndex(file.Image());
+    if (fileFormat != CodeplugFormat::FormatIndexOf(major, minor)) {
         std::cerr << "The radio expects codeplug format " << unsigned{major} << "."
                   << unsigned{minor} << "; " << options.file << " is format "
                   << FormatText(file.Image()) << ".\n";

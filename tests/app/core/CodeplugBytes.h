@@ -24,7 +24,7 @@ inline std::vector<uint8_t> RadioCodeplug(uint16_t version, uint16_t bigTableRec
     }
     BuiltImage built = BuildImage(version, blocks);
     return testkit::ToRadioBytes({built.image->begin(), built.image->end()},
-                                 KVTParmsFormat::TotalLength(*built.image));
+                                 CodeplugFormat::TotalLength(*built.image));
 }
 
 // The bytes a restore writes back for `uploaded`: the restore plan's conversion to `target`.

@@ -82,23 +82,23 @@ TEST(ComPortListTest, ChoiceRules) {
     ComPortList list(presence, names);
     list.RefreshComPorts();
 
-    list.ComportComboBoxChange(4);  // present: kept
+    list.Choose(4);  // present: kept
     EXPECT_EQ(list.Selected(), 4);
-    list.ComportComboBoxChange(9);  // grey: the first present item
+    list.Choose(9);  // grey: the first present item
     EXPECT_EQ(list.Selected(), 2);
 
     // The menu refresh keeps the position even when the port has gone.
-    list.ComportComboBoxChange(4);
+    list.Choose(4);
     presence.ports.erase(5);
-    list.UpdateComPortsMenuItemClick();
+    list.Refresh();
     EXPECT_EQ(list.Selected(), 4);
     EXPECT_FALSE(list.ItemPresent(4));
     EXPECT_EQ(list.State(5), ComPortList::kAbsent);
 
     // Nothing present: the choice stays.
     presence.ports.clear();
-    list.UpdateComPortsMenuItemClick();
-    list.ComportComboBoxChange(7);
+    list.Refresh();
+    list.Choose(7);
     EXPECT_EQ(list.Selected(), 7);
 }
 

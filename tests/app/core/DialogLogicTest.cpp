@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "app/core/PasswordEntry.h"
+#include "app/core/ReturnCodeHolder.h"
 #include "app/core/ServiceAccessCode.h"
-#include "app/core/TAppReturnCodeDispForm.h"
 
 namespace quillon {
 namespace {
@@ -36,9 +36,9 @@ TEST(ServiceAccessCodeTest, AcceptsOnlyTheExpectedCodeConfirmed) {
         EXPECT_EQ(entry.Accepted, 0);
         entry.SetText(c.typed);
         if (c.close == Close::Ok) {
-            entry.BitBtn1Click();
+            entry.Accept();
         } else if (c.close == Close::Cancel) {
-            entry.BitBtn2Click();
+            entry.Cancel();
         }
         EXPECT_EQ(ServiceAccessCode::Accepts(entry, c.boot, c.autoBoot), c.accepted) << c.typed;
     }
@@ -48,12 +48,12 @@ TEST(ServiceAccessCodeTest, OnceAcceptedNeverAskedAgain) {
     ServiceAccessCode code;
     PasswordEntry wrong;
     wrong.SetText("nope");
-    wrong.BitBtn1Click();
+    wrong.Accept();
     EXPECT_FALSE(code.Answer(wrong, false, false));
     EXPECT_FALSE(code.Accepted());
     PasswordEntry right;
     right.SetText("pelican");
-    right.BitBtn1Click();
+    right.Accept();
     EXPECT_TRUE(code.Answer(right, false, false));
     // A later boot request on the same run is not asked for the boot code.
     EXPECT_TRUE(code.Answer(wrong, true, false));
@@ -65,14 +65,14 @@ TEST(PasswordEntryTest, TrimKeepsInnerText) {
     EXPECT_EQ(PasswordEntry::Trim("\xe9t\xe9"), "\xe9t\xe9");  // 8-bit letters stay
 }
 
-TEST(TAppReturnCodeDispFormTest, WritesThroughThePointer) {
+TEST(ReturnCodeHolderTest, WritesThroughThePointer) {
     int32_t code = 0;
-    TAppReturnCodeDispForm form(&code);
+    ReturnCodeHolder form(&code);
     form.SetReturnCode(3);
     EXPECT_EQ(code, 3);
     form.SetReturnCode(-1);
     EXPECT_EQ(code, -1);
-    TAppReturnCodeDispForm none(nullptr);
+    ReturnCodeHolder none(nullptr);
     none.SetReturnCode(2);  // no integer to write: nothing happens
 }
 

@@ -15,7 +15,7 @@
 #include "serial/ProgressReport.h"
 #include "tests/app/core/WorkflowFakes.h"
 #include "tests/link/LinkFixture.h"
-#include "transfer/KVTTransferParms.h"
+#include "transfer/CodeplugTransfer.h"
 
 namespace quillon::test {
 namespace {
@@ -85,8 +85,8 @@ public:
     }
 
     SilentReport report;
-    std::array<uint8_t, KVTTransfer::kImageBytes> image{};
-    KVTTransferParms transfer;
+    std::array<uint8_t, TransferBase::kImageBytes> image{};
+    CodeplugTransfer transfer;
     int64_t floodBytes = -1;  // -1: the far end floods for as long as it is asked
 };
 

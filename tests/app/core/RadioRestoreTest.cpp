@@ -200,7 +200,7 @@ TEST(RadioRestore, WritesBackOnlyASoundConversion) {
         EXPECT_EQ(rig.restore.RestoreCodeplug(hardKey), c.result) << rig.view.transcript;
         if (c.writes) {
             const uint8_t target =
-                KVTParmsFormat::FormatIndexOf(c.radioFormat[0], c.radioFormat[1]);
+                CodeplugFormat::FormatIndexOf(c.radioFormat[0], c.radioFormat[1]);
             EXPECT_EQ(rig.record.written, WriteBack(rig.record.image, target, hardKey));
             // The backup holds the bytes exactly as the radio sent them.
             std::ifstream backup(rig.restore.BackupPath(), std::ios::binary);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "parms/KVTParmsFormat.h"
+#include "parms/CodeplugFormat.h"
 #include "tests/parms/properties/PropertySupport.h"
 #include "tests/parms/support/CodeplugGenerator.h"
 #include "tests/parms/support/CodeplugMap.h"
@@ -187,13 +187,13 @@ TEST_P(ConversionProperties, HoldForEveryGeneratedImage) {
         const CodeplugMap before = MapCodeplug(image->data(), c.from <= kFormat59);
         ASSERT_EQ(before.problem, "");
 
-        KVTParmsFormat format;
+        CodeplugFormat format;
         ASSERT_TRUE(format.ConvertChain(*image, c.from, c.to));
         const int32_t change = format.LengthChange();
 
         std::string reason;
-        EXPECT_TRUE(KVTParmsFormat().CheckStructure(*image, &reason)) << reason;
-        const FormatVersion version = KVTParmsFormat::VersionOfIndex(c.to);
+        EXPECT_TRUE(CodeplugFormat().CheckStructure(*image, &reason)) << reason;
+        const FormatVersion version = CodeplugFormat::VersionOfIndex(c.to);
         EXPECT_EQ((*image)[3], (version.major << 8) | version.minor);
         EXPECT_EQ(int32_t{(*image)[4]}, int32_t{generated.totalLength} + change);
         EXPECT_LE(change, static_cast<int32_t>(generated.growthBound));
@@ -271,8 +271,8 @@ TEST(GeneratedImages, AreWellFormedBeforeConversion) {
             auto image = ToImage(generated);
             EXPECT_EQ(MapCodeplug(image->data(), f <= kFormat59).problem, "");
             std::string reason;
-            EXPECT_TRUE(KVTParmsFormat().CheckStructure(*image, &reason)) << reason;
-            EXPECT_EQ(KVTParmsFormat::FormatIndex(*image), f);
+            EXPECT_TRUE(CodeplugFormat().CheckStructure(*image, &reason)) << reason;
+            EXPECT_EQ(CodeplugFormat::FormatIndex(*image), f);
         }
     }
 }
@@ -285,18 +285,18 @@ TEST(ConvertedImages, PassTheFiveElevenVerification) {
                      (hardKey ? ", hard key" : ""));
         const testkit::GeneratedImage generated = Generate(seed, from);
         auto image = ToImage(generated);
-        KVTParmsFormat format;
+        CodeplugFormat format;
         ASSERT_TRUE(format.ConvertChain(*image, from, kFormat511));
-        const uint16_t total = KVTParmsFormat::TotalLength(*image);
+        const uint16_t total = CodeplugFormat::TotalLength(*image);
         std::vector<uint16_t> trailer(image->begin() + (total - testkit::kTrailerWords),
                                       image->begin() + total);
 
         EXPECT_TRUE(format.Verify511(*image, hardKey));
         std::string reason;
-        EXPECT_TRUE(KVTParmsFormat().CheckStructure(*image, &reason)) << reason;
+        EXPECT_TRUE(CodeplugFormat().CheckStructure(*image, &reason)) << reason;
         const CodeplugMap after = MapCodeplug(image->data(), false);
         ASSERT_EQ(after.problem, "");
-        const uint16_t newTotal = KVTParmsFormat::TotalLength(*image);
+        const uint16_t newTotal = CodeplugFormat::TotalLength(*image);
         EXPECT_TRUE(std::equal(trailer.begin(), trailer.end(),
                                image->begin() + (newTotal - testkit::kTrailerWords)));
         // Header table 7 holds the hard-key record exactly when the radio has a hard key.

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "parms/KVTParmsFormat.h"
+#include "parms/CodeplugFormat.h"
 #include "tests/parms/properties/PropertySupport.h"
 #include "tests/parms/support/CodeplugGenerator.h"
 
@@ -51,25 +51,25 @@ TEST(CorruptedImages, AreRefusedOrConvertedInsideTheBuffer) {
         testkit::CodeplugGenerator random(seed ^ 0x5A5A5A5Au);
         Damage(*image, generated.totalLength, random);
 
-        KVTParmsFormat format;
+        CodeplugFormat format;
         if (!format.CheckStructure(*image)) {
             continue;
         }
         ++passedCheck;
-        const uint8_t index = KVTParmsFormat::FormatIndex(*image);
+        const uint8_t index = CodeplugFormat::FormatIndex(*image);
         if (index < kFormat58 || index > kFormat511) {
             continue;
         }
-        const uint16_t totalBefore = KVTParmsFormat::TotalLength(*image);
+        const uint16_t totalBefore = CodeplugFormat::TotalLength(*image);
         if (!format.ConvertChain(*image, index, kFormat511)) {
             continue;  // outgrew the buffer: refused, nothing is written back or verified
         }
         ++converted;
-        EXPECT_LE(KVTParmsFormat::TotalLength(*image), kCodeplugWords);
-        EXPECT_EQ(int32_t{KVTParmsFormat::TotalLength(*image)},
+        EXPECT_LE(CodeplugFormat::TotalLength(*image), kCodeplugWords);
+        EXPECT_EQ(int32_t{CodeplugFormat::TotalLength(*image)},
                   int32_t{totalBefore} + format.LengthChange());
         format.Verify511(*image, random.Chance(50));
-        EXPECT_LE(KVTParmsFormat::TotalLength(*image), kCodeplugWords);
+        EXPECT_LE(CodeplugFormat::TotalLength(*image), kCodeplugWords);
     }
     // Most damage goes unnoticed by the check (it lands in record data), so the chain really
     // runs on damaged images.

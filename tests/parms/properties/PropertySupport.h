@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "parms/KVTParmsFormat.h"
+#include "parms/CodeplugFormat.h"
 #include "tests/parms/support/CodeplugGenerator.h"
 
 namespace quillon {

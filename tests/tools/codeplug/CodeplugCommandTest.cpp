@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "parms/KVTParmsFormat.h"
+#include "parms/CodeplugFormat.h"
 #include "tests/parms/support/CodeplugGenerator.h"
 #include "tests/parms/support/CodeplugMap.h"
 #include "tests/tools/codeplug/ToolRunner.h"
@@ -41,8 +41,8 @@ std::vector<uint8_t> RestoreBytes(const std::vector<uint8_t>& bytes, uint8_t tar
     const std::vector<uint16_t> words = testkit::FromRadioBytes(bytes);
     auto image = std::make_unique<CodeplugImage>();
     std::copy(words.begin(), words.end(), image->begin());
-    KVTParmsFormat format;
-    const uint8_t source = KVTParmsFormat::FormatIndex(*image);
+    CodeplugFormat format;
+    const uint8_t source = CodeplugFormat::FormatIndex(*image);
     if (source < target) {
         EXPECT_TRUE(format.ConvertChain(*image, source, target));
     }
@@ -271,7 +271,7 @@ TEST_F(CodeplugCommand, Verify511RepairsAFiveElevenImageOnly) {
     auto image = std::make_unique<CodeplugImage>();
     std::copy(words.begin(), words.end(), image->begin());
     EXPECT_EQ((*image)[92], 0x0101);
-    const uint16_t headerEnd = KVTParmsFormat::BlockLength(*image, uint16_t{0});
+    const uint16_t headerEnd = CodeplugFormat::BlockLength(*image, uint16_t{0});
     EXPECT_EQ((*image)[headerEnd - 1u], 0x8000);
 
     r = tool.Run({"codeplug", "verify511", tool.Path("in.cpl"), tool.Path("never.cpl")});
