@@ -165,9 +165,11 @@ int RunDownload(const DownloadOptions& options) {
     }
     CommSession& session = connection.Session();
     EventPump& pump = connection.Pump();
+    // A stop signal ends the current wait; the download then takes its failure path.
+    session.SetCancelFlag(&ToolCancel());
 
     ToolReport report(pump, ::isatty(STDOUT_FILENO) == 1);
-    const DownloadContext context{session, pump, report, nullptr};
+    const DownloadContext context{session, pump, report, &ToolCancel()};
     const auto radioType = static_cast<uint8_t>(options.radioType);
     int result = kDownloadOk;
     if (!options.dsp.empty()) {

@@ -2,13 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/sim/SimProcess.h"
+#include "tests/support/ChildProcess.h"
 
 namespace {
 
@@ -144,6 +148,11 @@ TEST(DownloadCommand, SendsADspProgramPageByPage) {
     Bytes expected(16, 0);
     expected.insert(expected.end(), data.begin(), data.end());
     expected.resize(256, 0xFF);
+    // The radio writes the pages when it takes the last end-of-image message, which may come
+    // after the tool has ended.
+    for (int i = 0; i < 100 && ReadFile(stored).size() < expected.size(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
     EXPECT_EQ(ReadFile(stored), std::string(expected.begin(), expected.end()));
     // The page files are gone from the program's folder.
     EXPECT_FALSE(std::ifstream(QUILLON_BINARY_DIR "/tools/Page2").good());
@@ -199,3 +208,26 @@ TEST(DownloadCommand, RefusesFilesThatAreNotWholeImagesAndSendsNothing) {
 }
 
 }  // namespace
+
+// Ctrl-C while the radio stays silent in the middle of the code ends the download at once, as
+// Stop does: exit 130, well before the 15 s reply time-out.
+TEST(DownloadCommand, AStopSignalEndsTheDownloadAtOnce) {
+    TempDir dir;
+    if (!MakeImage(dir, "code", Pattern(4096), "--srec-forceS3")) {
+        GTEST_SKIP() << "objcopy is not available";
+    }
+    SimProcess radio({"--silent-from-block", "4", "--exit-after", "30"});
+    const std::string path = radio.FirstLine();
+    ASSERT_FALSE(path.empty()) << radio.ErrorText();
+    quillon::test::ProgramCall call =
+        quillon::test::Program(QUILLON_BINARY_DIR "/tools/quillon-tool",
+                               {"download", "--port", path, "--code", dir.Path() + "/code.srec"});
+    call.signal = SIGINT;
+    call.signalAfterMs = 1500;
+    call.timeoutMs = 20000;
+    const quillon::test::ProgramRun run = quillon::test::RunProgram(call);
+    EXPECT_EQ(run.exitCode, 130) << run.err;
+    EXPECT_FALSE(run.killed);
+    EXPECT_LT(run.msToEnd, 2000);
+    radio.Stop(SIGTERM);
+}
