@@ -48,7 +48,8 @@ constexpr uint32_t kRestoreReplyTimeoutMs = 4000;  // every reply of the restore
 
 // ---- codeplug transfer ----
 constexpr uint32_t kCodeplugReplyTimeoutMs = 4000;  // every reply of an upload or download
-// Restart notices (07 25) passed over in one password exchange: a radio sends one per restart.
+// Restart notices (07 25) and control-head updates (09 03) passed over in one password exchange:
+// a radio sends one per restart and one per control head.
 constexpr int kMaxRestartNotices = 16;
 // Frames in a row that take a transfer no further (03 08 during an upload, 03 03 with no block
 // since the last question): a radio sends one per block, so this many is a radio repeating itself.
