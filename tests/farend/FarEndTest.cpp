@@ -54,8 +54,8 @@ bool Is(const Bytes& payload, uint8_t c1, uint8_t c2) {
 bool Is(const SentFrame& frame, uint8_t c1, uint8_t c2) {
     return Is(frame.payload, c1, c2);
 }
-size_t FirstIndex(const Frames& frames, uint8_t c1, uint8_t c2) {
-    for (size_t i = 0; i < frames.size(); ++i) {
+size_t FirstIndex(const Frames& frames, uint8_t c1, uint8_t c2, size_t from = 0) {
+    for (size_t i = from; i < frames.size(); ++i) {
         if (Is(frames[i], c1, c2)) {
             return i;
         }
@@ -481,60 +481,80 @@ std::vector<FarEndCase> FarEnds() {
         {"Flood020A", FarEndKind::Flood, {0x02, 0x0A}},
         {"Flood0725", FarEndKind::Flood, {0x07, 0x25}},
         {"Flood0308", FarEndKind::Flood, {0x03, 0x08}},
+        {"Flood0303", FarEndKind::Flood, {0x03, 0x03, 0x00, 0x00}},
         {"Flood0903", FarEndKind::Flood, {0x09, 0x03, 0x00, 0x00}},
     };
 }
 
-// A flood of `message` in `step`: from which frame, its result, the frame whose wait fails, and
-// how much longer than the step's own waits the bound on passing the message over may take.
+// A flood of `message` in `step`: from which frame, its result, the frame whose wait fails, the
+// code of the last frame the updater sends (empty: any), and how much longer than the step's own
+// waits the bound on passing the message over may take.
 struct FloodOutcome {
     size_t from;
     int result;
     size_t failedFrame;
+    Bytes last;
     int64_t boundMs = kCountedFloodMs;
 };
+constexpr size_t kNoFailedWait = std::numeric_limits<size_t>::max();
 
-FloodOutcome Flood(const Step& step, const Frames& frames, const Bytes& message) {
+// The floods of `message` that `step` meets: where it passes the message over, up to a bound;
+// everywhere else, from the first exchange.
+std::vector<FloodOutcome> Floods(const Step& step, const Frames& frames, const Bytes& message) {
     const std::string name = step.name;
     const bool codeplug = name == "CodeplugUpload" || name == "CodeplugDownload";
     const bool restartNotice = Is(message, 0x07, 0x25);
+    const Bytes end{0x03, 0x04};
     if ((codeplug && (restartNotice || Is(message, 0x09, 0x03))) ||
         (restartNotice && name == "ResetRestore")) {
         // The password exchange skips the restart message and control-head updates, a bounded
-        // number of times.
+        // number of times, then ends with 03 04.
         const size_t from = FirstIndex(frames, 0x03, name == "CodeplugDownload" ? 0x00 : 0x07);
         const int result = name == "ResetRestore" ? int{kRestoreUploadFailed} : kFailed;
-        return {from, result, from};
+        return {{from, result, from, end}};
     }
     if (Is(message, 0x03, 0x08) && name == "CodeplugUpload") {
         // The upload ignores a request for the next block while it waits for a block, a
-        // bounded number of times.
+        // bounded number of times, then ends with 03 04.
         const size_t from = FirstIndex(frames, 0x03, 0x08);
-        return {from, kFailed, from};
+        return {{from, kFailed, from, end}};
+    }
+    if (Is(message, 0x03, 0x03) && name == "CodeplugDownload") {
+        // Each checksum question is answered (after the first, the sum restarts at 0 and
+        // matches), a bounded number of times since the last block; then the download stops
+        // without 03 04, which the radio would take for the end of the image.
+        return {{FirstIndex(frames, 0x03, 0x02), kFailed, kNoFailedWait, {0x03, 0x05}}};
     }
     if (Is(message, 0x09, 0x03) && (name == "ResetRestore" || name == "ConsoleUpdate")) {
         // The restarted radio's control heads: each message starts another wait, up to the
-        // bound; the restore's queries then pass the messages over until their time-outs.
+        // bound; the restore's queries then pass the messages over until their time-outs, and
+        // no upload starts.
         const size_t from = name == "ResetRestore" ? 0 : LastIndex(frames, 0x09, 0x00);
         const int result = name == "ResetRestore" ? int{kRestoreNoAnswer} : 1;
-        return {from, result, from,
-                timing::kControlHeadUpdatesLimitMs + timing::kControlHeadWaitMs};
+        return {{from,
+                 result,
+                 from,
+                 {0x04, 0x1C},
+                 timing::kControlHeadUpdatesLimitMs + timing::kControlHeadWaitMs}};
     }
     if (name == "RadioInfoQuery") {
-        return {0, 1, frames.size()};  // the radio information takes any frame
+        return {{0, 1, frames.size(), {}}};  // the radio information takes any frame
     }
     if (Is(message, 0x02, 0x0A) && name == "CodeDownloadPortMode") {
-        // Port mode sends the start again on every negative reply, for a bounded time: every
-        // frame answers a refusal, and no wait fails before the last.
-        return {0, kDownloadTimedOut, std::numeric_limits<size_t>::max(),
-                timing::kMaxRefusalMs + timing::kDownloadReplyTimeoutMs};
+        // Port mode sends the start, or the second block of a pair, again on every negative
+        // reply, for a bounded time: every frame answers a refusal, and no wait fails before
+        // the last.
+        const int64_t boundMs = timing::kMaxRefusalMs + timing::kDownloadReplyTimeoutMs;
+        const size_t block = FirstIndex(frames, 0x02, 0x09, FirstIndex(frames, 0x02, 0x09) + 1);
+        return {{0, kDownloadTimedOut, kNoFailedWait, {0x02, 0x01}, boundMs},
+                {block, kDownloadTimedOut, kNoFailedWait, {0x02, 0x09}, boundMs}};
     }
     if (Is(message, 0x02, 0x0A) && (name == "CodeDownload" || name == "DspDownload")) {
         // In device mode a negative reply acknowledges the start; a block needs its address.
-        return {0, kDownloadTimedOut, FirstIndex(frames, 0x02, 0x09)};
+        return {{0, kDownloadTimedOut, FirstIndex(frames, 0x02, 0x09), {}}};
     }
     const size_t j = FirstAnswered(frames, 0);
-    return {0, step.failureAt(frames, j), j};
+    return {{0, step.failureAt(frames, j), j, {}}};
 }
 
 // ---- one case ----
@@ -730,13 +750,21 @@ TEST_P(FarEndSuite, EndsWithItsDocumentedResult) {
             return;
         }
         case FarEndKind::Flood: {
-            const FloodOutcome flood = Flood(step, frames, c.message);
-            plan.fromExchange = static_cast<int>(flood.from);
-            Step bounded = step;
-            bounded.boundMs += flood.boundMs;
-            // Well past the bound, the far end falls silent: a case without one then ends late.
-            plan.giveUpAtMs = 4 * (bounded.boundMs + kCodeDownloadBoundMs + kRestoreBoundMs);
-            ExpectEndsClean(bounded, RunCase(step, plan), flood.result, flood.failedFrame);
+            for (const FloodOutcome& flood : Floods(step, frames, c.message)) {
+                SCOPED_TRACE("from exchange " + std::to_string(flood.from));
+                plan.fromExchange = static_cast<int>(flood.from);
+                Step bounded = step;
+                bounded.boundMs += flood.boundMs;
+                // Well past the bound the far end falls silent: a case without one ends late.
+                plan.giveUpAtMs = 4 * (bounded.boundMs + kCodeDownloadBoundMs + kRestoreBoundMs);
+                const Outcome out = RunCase(step, plan);
+                ExpectEndsClean(bounded, out, flood.result, flood.failedFrame);
+                if (!flood.last.empty()) {
+                    ASSERT_FALSE(out.frames.empty());
+                    EXPECT_TRUE(Is(out.frames.back(), flood.last[0], flood.last[1]))
+                        << Transcript(out);
+                }
+            }
             return;
         }
     }
