@@ -40,9 +40,9 @@ constexpr int kEraseTicksDefault = 1440;  // every other radio type code: 79,200
 // ---- reset and codeplug restore ----
 constexpr uint32_t kRestartWaitMs = 20000;      // first frame after the radio restarts
 constexpr uint32_t kControlHeadWaitMs = 64000;  // each control-head update (09 03)
-// All control-head updates together: a few heads take a few minutes; 09 03 for half an hour is
-// a radio stuck repeating it, and the restore goes on.
-constexpr int64_t kControlHeadUpdatesLimitMs = 30 * 60 * 1000;
+// Control-head updates waited for after one restart: a radio sends one 09 03 per head and has a
+// few heads; more is a radio repeating itself, and the restore goes on. 16 waits of 64 s at most.
+constexpr int kMaxControlHeadUpdates = 16;
 constexpr int kResetPauseTicks = 360;              // pause before the codeplug steps: 19.8 s
 constexpr uint32_t kRestoreReplyTimeoutMs = 4000;  // every reply of the restore
 

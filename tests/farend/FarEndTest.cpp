@@ -526,16 +526,12 @@ std::vector<FloodOutcome> Floods(const Step& step, const Frames& frames, const B
         return {{FirstIndex(frames, 0x03, 0x02), kFailed, kNoFailedWait, {0x03, 0x05}}};
     }
     if (Is(message, 0x09, 0x03) && (name == "ResetRestore" || name == "ConsoleUpdate")) {
-        // The restarted radio's control heads: each message starts another wait, up to the
-        // bound; the restore's queries then pass the messages over until their time-outs, and
-        // no upload starts.
+        // The restarted radio's control heads: each message starts another wait, a bounded
+        // number of times; the restore's queries then pass the messages over until their
+        // time-outs, and no upload starts.
         const size_t from = name == "ResetRestore" ? 0 : LastIndex(frames, 0x09, 0x00);
         const int result = name == "ResetRestore" ? int{kRestoreNoAnswer} : 1;
-        return {{from,
-                 result,
-                 from,
-                 {0x04, 0x1C},
-                 timing::kControlHeadUpdatesLimitMs + timing::kControlHeadWaitMs}};
+        return {{from, result, from, {0x04, 0x1C}}};
     }
     if (name == "RadioInfoQuery") {
         return {{0, 1, frames.size(), {}}};  // the radio information takes any frame
