@@ -40,15 +40,16 @@ constexpr int kEraseTicksDefault = 1440;  // every other radio type code: 79,200
 // ---- reset and codeplug restore ----
 constexpr uint32_t kRestartWaitMs = 20000;      // first frame after the radio restarts
 constexpr uint32_t kControlHeadWaitMs = 64000;  // each control-head update (09 03)
-// All control-head updates together: a few heads take a few minutes; 09 03 for half an hour is
-// a radio stuck repeating it, and the restore goes on.
-constexpr int64_t kControlHeadUpdatesLimitMs = 30 * 60 * 1000;
+// Control-head updates waited for after one restart: a radio sends one 09 03 per head and has a
+// few heads; more is a radio repeating itself, and the restore goes on. 16 waits of 64 s at most.
+constexpr int kMaxControlHeadUpdates = 16;
 constexpr int kResetPauseTicks = 360;              // pause before the codeplug steps: 19.8 s
 constexpr uint32_t kRestoreReplyTimeoutMs = 4000;  // every reply of the restore
 
 // ---- codeplug transfer ----
 constexpr uint32_t kCodeplugReplyTimeoutMs = 4000;  // every reply of an upload or download
-// Restart notices (07 25) passed over in one password exchange: a radio sends one per restart.
+// Restart notices (07 25) and control-head updates (09 03) passed over in one password exchange:
+// a radio sends one per restart and one per control head.
 constexpr int kMaxRestartNotices = 16;
 // Frames in a row that take a transfer no further (03 08 during an upload, 03 03 with no block
 // since the last question): a radio sends one per block, so this many is a radio repeating itself.

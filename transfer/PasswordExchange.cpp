@@ -3,6 +3,7 @@
 #include "link/Comm.h"
 #include "link/MessageCodes.h"
 #include "link/ProtocolTiming.h"
+#include "link/RadioQueries.h"
 
 namespace quillon {
 
@@ -74,8 +75,9 @@ int PasswordExchange::Check() {
                    Is(message, kFamily, kAccessGrantedToo)) {
             granted = true;
             result = kGranted;
-        } else if (Is(message, radiostatus::kFamily, radiostatus::kRestarted)) {
-            // A radio that only ever repeats its restart notice counts as not answering.
+        } else if (IsRestartMessage(message)) {
+            // A restart notice or a control-head update: the radio sends these on its own. One
+            // that only ever repeats them counts as not answering.
             if (++notices > timing::kMaxRestartNotices) {
                 linkFailed = true;
                 break;

@@ -11,7 +11,8 @@ namespace quillon {
 
 // Conducts the radio's codeplug password exchange right after a transfer's start message:
 // answers each password request (03 0B) with a password the user gives (03 0C), at most three
-// times, skips the restart notice 07 25, and ends with 03 04 when access is not granted.
+// times, skips the restart notice 07 25 and control-head updates 09 03, and ends with 03 04 when
+// access is not granted.
 class PasswordExchange : public TransferBase {
 public:
     static constexpr int kMaxAttempts = 3;

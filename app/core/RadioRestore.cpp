@@ -106,9 +106,10 @@ int RadioRestore::ResetRadio() {
                 "automatically when the radio is reset.",
                 "Quillon Code Updater", MessageIcon::Error);
         } else {
-            const int64_t giveUpAt = pump_.NowMs() + timing::kControlHeadUpdatesLimitMs;
-            while (message.HasCode(linkcontrol::kFamily, linkcontrol::kControlHeadUpdate) &&
-                   pump_.NowMs() < giveUpAt) {
+            for (int updates = 0;
+                 message.HasCode(linkcontrol::kFamily, linkcontrol::kControlHeadUpdate) &&
+                 updates < timing::kMaxControlHeadUpdates;
+                 ++updates) {
                 progress_.Start(progress::kPerControlHeadMs);
                 message = CommMessage{};
                 view_.Say("Updating Cinder control head...");

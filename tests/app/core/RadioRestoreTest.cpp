@@ -73,6 +73,8 @@ TEST(RadioRestore, WaitsForTheRestartAndTheControlHeadsOnTheVirtualClock) {
          20000 + kPause, 20000 + kPause + 600},
         {"two heads, then the announcement", Plan(true, 500, false, 2, 30000, false), 2, false,
          60500 + kPause, 60500 + kPause + 600},
+        {"sixteen heads, all waited for", Plan(true, 500, false, 16, 1000, false), 16, false,
+         16500 + kPause, 16500 + kPause + 600},
         {"a head slower than 64 s ends the following", Plan(true, 500, false, 2, 70000, false), 1,
          false, 64500 + kPause, 64500 + kPause + 600},
         {"heads after the announcement are not waited for", Plan(true, 500, true, 3, 100, false), 0,
