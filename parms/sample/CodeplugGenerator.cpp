@@ -1,5 +1,7 @@
 #include "parms/sample/CodeplugGenerator.h"
 
+#include "parms/sample/CodeplugBlockWriter.h"
+
 #include <algorithm>
 #include <array>
 #include <stdexcept>
@@ -149,7 +151,7 @@ public:
     BlockSpec Header() {
         BlockSpec b;
         b.type = kHeader;
-        b.offset = fmt_ == 5 ? 69 : 49;
+        b.offset = ListLayoutOf(kHeader, 0, fmt_).offset;
         b.fixedGrowth = (fmt_ <= 4 ? 20u : 0u) + 16u + 48u + 1u + 64u;
         b.tables.resize(15);
         TableSpec& t0 = b.tables[0];
@@ -188,7 +190,7 @@ public:
         BlockSpec b;
         b.type = kKindBlock;
         b.kind = kind;
-        b.offset = kind == 0 ? 54 : kind == 1 ? 55 : kind == 4 ? 61 : 50;
+        b.offset = ListLayoutOf(kKindBlock, kind, fmt_).offset;
         for (int t = 0; t < 15; ++t) {
             b.tables.push_back(RandomTable());
         }
@@ -198,7 +200,7 @@ public:
     BlockSpec Group() {
         BlockSpec b;
         b.type = kGroup;
-        b.offset = 23;
+        b.offset = ListLayoutOf(kGroup, 0, fmt_).offset;
         const uint16_t up = fmt_ <= 4 ? 1 : 0;
         b.tables.push_back(Sized(fmt_ == 5 ? 18 : 17, static_cast<uint16_t>(up + 3)));
         b.tables.push_back(Sized(15, 2));
@@ -218,31 +220,11 @@ public:
         b.id = id;
         const bool is510 = fmt_ == 5;
         const uint16_t g = is510 ? 0 : 1;  // growth factor of the step into 5.10
-        std::size_t descriptors = 15;
-        switch (kind) {
-            case 0:
-                b.offset = 81;
-                break;
-            case 1:
-                b.offset = 129;
-                descriptors = is510 ? 17 : 15;
-                b.fixedGrowth = is510 ? 0 : 2;
-                break;
-            case 3:
-                b.offset = 333;
-                descriptors = is510 ? 21 : 15;
-                b.fixedGrowth = is510 ? 0 : 6;
-                break;
-            case 4:
-                b.offset = 298;
-                descriptors = is510 ? 21 : 15;
-                b.fixedGrowth = is510 ? 0 : 6;
-                break;
-            default:
-                b.offset = 42;
-                break;
-        }
-        for (std::size_t t = 0; t < descriptors; ++t) {
+        const ListLayout list = ListLayoutOf(kSystem, kind, fmt_);
+        b.offset = list.offset;
+        // The step into 5.10 adds the tables that system blocks gain there.
+        b.fixedGrowth = ListLayoutOf(kSystem, kind, 5).descriptors - list.descriptors;
+        for (std::size_t t = 0; t < list.descriptors; ++t) {
             b.tables.push_back(RandomTable());
         }
         auto& t = b.tables;
@@ -417,37 +399,36 @@ public:
     }
 
     std::vector<uint16_t> Materialize(const BlockSpec& b) {
-        const uint32_t length = b.Length();
-        std::vector<uint16_t> w(length);
+        BlockShape shape;
+        shape.type = b.type;
+        shape.offset = b.offset;
+        for (const TableSpec& t : b.tables) {
+            shape.tables.push_back({t.count, t.size});
+        }
+        std::vector<uint16_t> w(shape.Length());
         for (std::size_t i = 4; i < b.offset; ++i) {
             w[i] = gen_.Word();
         }
-        const auto n = static_cast<uint16_t>(b.tables.size());
-        w[0] = kBlockMarker;
-        w[1] = static_cast<uint16_t>((b.type << 14) | length);
-        w[2] = fmt_ <= 4 ? static_cast<uint16_t>((n << 12) | b.offset)
-                         : static_cast<uint16_t>((n << 11) | b.offset);
         switch (b.type) {
             case kHeader:
-                w[3] = static_cast<uint16_t>(0x0500 | (fmt_ + 5));
+                shape.ident = static_cast<uint16_t>(0x0500 | (fmt_ + 5));
                 break;
             case kKindBlock:
-                w[3] = static_cast<uint16_t>((b.kind << 12) | gen_.Below(0x1000));
+                shape.ident = static_cast<uint16_t>((b.kind << 12) | gen_.Below(0x1000));
                 break;
             case kSystem:
-                w[3] = static_cast<uint16_t>((b.kind << 12) | b.id);
+                shape.ident = static_cast<uint16_t>((b.kind << 12) | b.id);
                 if (b.kind == 0 && gen_.Chance(30)) {
                     std::fill(w.begin() + 65, w.begin() + 70, 0);  // no system alias yet
                 }
                 break;
             default:
-                w[3] = gen_.Word();
+                shape.ident = gen_.Word();
                 break;
         }
-        std::size_t at = b.offset + n;
-        for (std::size_t t = 0; t < n; ++t) {
-            const TableSpec& table = b.tables[t];
-            w[b.offset + t] = static_cast<uint16_t>((table.count << 8) | table.size);
+        WriteBlockHead(w.data(), fmt_, shape);
+        std::size_t at = b.offset + b.tables.size();
+        for (const TableSpec& table : b.tables) {
             FillRecords(w, at, table);
             at += static_cast<std::size_t>(table.count) * table.size;
         }

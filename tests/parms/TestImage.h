@@ -5,6 +5,7 @@
 // A small hand-driven builder of codeplug images for the unit tests: blocks with chosen fields
 // and tables are laid out one after the other, followed by a recognisable trailer.
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -12,7 +13,7 @@
 #include <vector>
 
 #include "parms/CodeplugFormat.h"
-#include "tests/parms/support/CodeplugMap.h"
+#include "parms/sample/CodeplugBlockWriter.h"
 
 namespace quillon::test {
 
@@ -37,66 +38,32 @@ inline uint8_t IndexOfVersion(uint16_t version) {
                                          static_cast<uint8_t>(version));
 }
 
-inline TestBlock HeaderBlock(uint16_t version) {
-    const uint8_t index = IndexOfVersion(version);
+// A block of `type` with the descriptor list where radios of `version` keep it.
+inline TestBlock StandardBlock(uint8_t type, uint16_t ident, uint16_t version) {
+    const sample::ListLayout list =
+        sample::ListLayoutOf(type, static_cast<uint8_t>(ident >> 12), IndexOfVersion(version));
     TestBlock b;
-    b.type = kHeaderBlock;
-    b.ident = version;
-    b.offset = index == kFormat511 ? 85 : index == kFormat510 ? 69 : 49;
-    b.descriptors = 15;
+    b.type = type;
+    b.ident = ident;
+    b.offset = list.offset;
+    b.descriptors = list.descriptors;
     return b;
+}
+
+inline TestBlock HeaderBlock(uint16_t version) {
+    return StandardBlock(kHeaderBlock, version, version);
 }
 
 inline TestBlock KindBlock(uint8_t kind) {
-    TestBlock b;
-    b.type = kKindBlock;
-    b.ident = static_cast<uint16_t>(kind << 12);
-    b.offset = kind == 0 ? 54 : kind == 4 ? 61 : kind == 5 ? 50 : 55;
-    b.descriptors = 15;
-    return b;
+    return StandardBlock(kKindBlock, static_cast<uint16_t>(kind << 12), 0);
 }
 
 inline TestBlock SystemBlock(uint8_t kind, uint8_t id, uint16_t version) {
-    const bool newer =
-        IndexOfVersion(version) >= kFormat510 && IndexOfVersion(version) != kUnknownFormat;
-    TestBlock b;
-    b.type = kSystemBlock;
-    b.ident = static_cast<uint16_t>((kind << 12) | id);
-    b.descriptors = 15;
-    switch (kind) {
-        case 1:
-            b.offset = 129;
-            b.descriptors = newer ? 17 : 15;
-            break;
-        case 3:
-            b.offset = 333;
-            b.descriptors = newer ? 21 : 15;
-            break;
-        case 4:
-            b.offset = 298;
-            b.descriptors = newer ? 21 : 15;
-            break;
-        case 5:
-            b.offset = 42;
-            break;
-        default:
-            b.offset = 81;
-            break;
-    }
-    return b;
+    return StandardBlock(kSystemBlock, static_cast<uint16_t>((kind << 12) | id), version);
 }
 
 inline TestBlock GroupBlock() {
-    TestBlock b;
-    b.type = kGroupBlock;
-    b.offset = 23;
-    b.descriptors = 15;
-    return b;
-}
-
-inline bool WideInTest(const TestBlock& b, unsigned table) {
-    return b.type == kSystemBlock &&
-           testkit::IsWideTable(static_cast<uint8_t>(b.ident >> 12), table);
+    return StandardBlock(kGroupBlock, 0, 0);
 }
 
 struct BuiltImage {
@@ -112,14 +79,12 @@ inline uint16_t TrailerWord(uint32_t k) {
     return static_cast<uint16_t>(0x7E00 + k);
 }
 
-// Lays the blocks out in the layout of `version`: word +1/+2 as that format stores them
-// (older list layout up to 5.9, block type in word +2 and wide descriptors in 5.11). Header
-// word 14 counts the system and group blocks given.
+// Lays the blocks out one after the other in the layout of `version`, with the example
+// generator's block writer, zero fixed parts and table records as given. Header word 14 counts
+// the system and group blocks given.
 inline BuiltImage BuildImage(uint16_t version, const std::vector<TestBlock>& blocks,
                              uint16_t fillBeyond = 0) {
     const uint8_t index = IndexOfVersion(version);
-    const bool is511 = index == kFormat511;
-    const bool oldList = CodeplugFormat::StoresOldListLayout(index);
     BuiltImage built;
     CodeplugImage& img = *built.image;
     img.fill(fillBeyond);
@@ -128,50 +93,27 @@ inline BuiltImage BuildImage(uint16_t version, const std::vector<TestBlock>& blo
     unsigned groups = 0;
     for (const TestBlock& b : blocks) {
         built.starts.push_back(static_cast<uint16_t>(pos));
-        const uint32_t start = pos;
-        for (uint32_t w = 0; w < b.offset; ++w) {
-            img[start + w] = 0;
-        }
-        uint32_t data = start + b.offset + b.descriptors;
+        sample::BlockShape shape{b.type, b.ident, b.offset, {}, b.extraWords};
+        std::fill_n(img.begin() + pos, b.offset, uint16_t{0});
+        uint32_t data = pos + b.offset + b.descriptors;
         for (unsigned t = 0; t < b.descriptors; ++t) {
-            TestTable table;
-            if (auto it = b.tables.find(t); it != b.tables.end()) {
-                table = it->second;
+            const auto it = b.tables.find(t);
+            const TestTable table = it == b.tables.end() ? TestTable{} : it->second;
+            shape.tables.push_back({table.count, table.size});
+            for (uint32_t k = 0; k < uint32_t{table.count} * table.size; ++k, ++data) {
+                img[data] = table.data.empty()
+                                ? static_cast<uint16_t>(0x4000 + (pos & 0xFFF) + t * 256 + k)
+                                : table.data.at(k);
             }
-            const bool wide = is511 && WideInTest(b, t);
-            img[start + b.offset + t] =
-                wide ? static_cast<uint16_t>((table.count << 5) | (table.size & 0x1F))
-                     : static_cast<uint16_t>((table.count << 8) | (table.size & 0xFF));
-            const uint32_t words = uint32_t{table.count} * table.size;
-            for (uint32_t k = 0; k < words; ++k) {
-                img[data + k] = table.data.empty()
-                                    ? static_cast<uint16_t>(0x4000 + (start & 0xFFF) + t * 256 + k)
-                                    : table.data.at(k);
-            }
-            data += words;
         }
-        for (uint32_t k = 0; k < b.extraWords; ++k) {
-            img[data + k] = 0;
-        }
-        data += b.extraWords;
-        const uint32_t length = data - start;
-        img[start] = kBlockMarker;
-        if (is511) {
-            img[start + 1] = static_cast<uint16_t>(length);
-            img[start + 2] =
-                static_cast<uint16_t>((b.descriptors << 11) | (b.type << 9) | b.offset);
-        } else {
-            img[start + 1] = static_cast<uint16_t>((b.type << 14) | length);
-            img[start + 2] = oldList ? static_cast<uint16_t>((b.descriptors << 12) | b.offset)
-                                     : static_cast<uint16_t>((b.descriptors << 11) | b.offset);
-        }
-        img[start + 3] = b.ident;
+        std::fill_n(img.begin() + data, b.extraWords, uint16_t{0});
+        const uint32_t length = sample::WriteBlockHead(&img[pos], index, shape);
         for (const auto& [word, value] : b.fields) {
-            img[start + word] = value;
+            img[pos + word] = value;
         }
         systems += b.type == kSystemBlock ? 1 : 0;
         groups += b.type == kGroupBlock ? 1 : 0;
-        pos = data;
+        pos += length;
     }
     built.blocksEnd = static_cast<uint16_t>(pos);
     for (uint32_t k = 0; k < kTrailerWords; ++k) {

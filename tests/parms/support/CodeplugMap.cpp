@@ -4,20 +4,6 @@
 
 namespace quillon::testkit {
 
-bool IsWideTable(uint8_t kind, std::size_t table) {
-    switch (kind) {
-        case 0:
-            return table == 0;
-        case 1:
-        case 3:
-            return table == 5 || table == 6;
-        case 4:
-            return table == 6 || table == 7;
-        default:
-            return false;
-    }
-}
-
 uint8_t FormatIndexOfWord(uint16_t version) {
     const unsigned major = version >> 8;
     const unsigned minor = version & 0xFF;

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "parms/sample/CodeplugBlockWriter.h"
+
 namespace quillon::testkit {
 
 struct TableMap {
@@ -49,9 +51,7 @@ struct CodeplugMap {
 // image's format.
 CodeplugMap MapCodeplug(const uint16_t* image, bool olderWord2);
 
-// Whether table `table` of a system block of `kind` has the wide descriptor of 5.11 (11 bits
-// of count, 5 of size).
-bool IsWideTable(uint8_t kind, std::size_t table);
+using sample::IsWideTable;
 
 // Format index of header word 3 (3 for 5.8 ... 6 for 5.11, 255 for anything else).
 uint8_t FormatIndexOfWord(uint16_t version);
