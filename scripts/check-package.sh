@@ -11,7 +11,8 @@ root=$PWD/build/deb12-root
 command -v debootstrap >/dev/null || { apt-get update -q && apt-get install -y -q debootstrap; }
 if [ ! -x "$root/usr/bin/apt-get" ]; then
     rm -rf "$root"
-    debootstrap --variant=minbase bookworm "$root" http://deb.debian.org/debian
+    # debootstrap's own default mirror: no host name is written here.
+    debootstrap --variant=minbase bookworm "$root"
 fi
 
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_WERROR=ON >/dev/null
