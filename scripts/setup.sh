@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev qt6-serialport-dev libjpeg-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     nlohmann-json3-dev libcli11-dev
-    binutils srecord
+    binutils srecord help2man lintian
     libssl-dev
 )
 

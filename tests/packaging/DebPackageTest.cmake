@@ -1,5 +1,6 @@
-# cmake -DBINARY_DIR=... -DCPACK=... -DDPKG_DEB=... -P DebPackageTest.cmake
-# Builds the package, unpacks it into a throw-away root and checks that what it installs works.
+# cmake -DBINARY_DIR=... -DCPACK=... -DDPKG_DEB=... -DLINTIAN=... -P DebPackageTest.cmake
+# Builds the package, has lintian check it against Debian's policy (no error, no warning allowed),
+# unpacks it into a throw-away root and checks that what it installs works.
 string(RANDOM LENGTH 8 suffix)
 set(work ${BINARY_DIR}/packaging-test-${suffix})
 file(REMOVE_RECURSE ${work})
@@ -33,6 +34,16 @@ foreach(library libc6 libqt6widgets6 libqt6serialport6 libjpeg)
     endif()
 endforeach()
 
+if(NOT LINTIAN)
+    fail("lintian is not installed (scripts/setup.sh installs it)")
+endif()
+execute_process(COMMAND ${LINTIAN} --fail-on error,warning ${debs}
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+# --fail-on ends lintian with 1 on an error or a warning; the tags are looked for as well.
+if(NOT rc EQUAL 0 OR out MATCHES "(^|\n)[EW]: ")
+    fail("lintian found faults in the package (${rc}):\n${out}${err}")
+endif()
+
 execute_process(COMMAND ${DPKG_DEB} -x ${debs} ${work}/root RESULT_VARIABLE rc ERROR_VARIABLE err)
 if(NOT rc EQUAL 0)
     fail("dpkg-deb -x failed (${rc}): ${err}")
@@ -44,7 +55,13 @@ foreach(file usr/share/applications/quillon-code-updater.desktop
              usr/share/quillon-code-updater/pictures/portable-g.jpg
              usr/share/quillon-code-updater/pictures/portable-x.jpg
              usr/share/quillon-code-updater/pictures/mobile-g.jpg
-             usr/share/quillon-code-updater/pictures/mobile-x.jpg)
+             usr/share/quillon-code-updater/pictures/mobile-x.jpg
+             usr/share/quillon-code-updater/scenarios/portable-6700.json
+             usr/share/doc/quillon-code-updater/copyright
+             usr/share/doc/quillon-code-updater/changelog.gz
+             usr/share/man/man1/quillon-tool.1.gz
+             usr/share/man/man1/quillon-radiosim.1.gz
+             usr/share/man/man1/quillon-updater.1.gz)
     if(NOT EXISTS ${work}/root/${file})
         fail("the package lacks ${file}")
     endif()
