@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "SimProcess.h"
@@ -110,6 +111,35 @@ TEST(RadioSimProcess, RefusesToReplaceSomethingThatIsNotALink) {
     EXPECT_EQ(sim.Wait(5000), 1);
     EXPECT_NE(sim.ErrorText().find("not a symbolic link"), std::string::npos);
     EXPECT_EQ(ReadFile(dir.Path() + "/com4"), "keep me");
+}
+
+TEST(RadioSimProcess, ALiveRadiosComNumberIsRefusedAndADeadOnesTakenOver) {
+    TempDir dir;
+    const std::string link = dir.Path() + "/com6";
+    auto first = std::make_unique<SimProcess>(
+        std::vector<std::string>{"--com-dir", dir.Path(), "--com", "6"});
+    const std::string firstPath = first->FirstLine();
+    ASSERT_FALSE(firstPath.empty()) << first->ErrorText();
+
+    SimProcess second({"--com-dir", dir.Path(), "--com", "6"});
+    EXPECT_EQ(second.FirstLine(), "");
+    EXPECT_EQ(second.Wait(5000), 1);
+    const std::string error = second.ErrorText();
+    EXPECT_NE(error.find("COM 6 (" + link + " -> " + firstPath + ")"), std::string::npos) << error;
+    EXPECT_NE(error.find("process id " + std::to_string(first->Pid())), std::string::npos) << error;
+    // The refused radio has left and the first one's link stands.
+    EXPECT_EQ(fs::read_symlink(link), firstPath);
+
+    // A radio killed outright leaves its link behind; the next one on the number replaces it.
+    EXPECT_EQ(first->Stop(SIGKILL), 128 + SIGKILL);
+    first.reset();
+    EXPECT_EQ(fs::read_symlink(link), firstPath);
+    SimProcess third({"--com-dir", dir.Path(), "--com", "6"});
+    const std::string thirdPath = third.FirstLine();
+    ASSERT_FALSE(thirdPath.empty()) << third.ErrorText();
+    EXPECT_EQ(fs::read_symlink(link), thirdPath);
+    EXPECT_EQ(third.Stop(SIGTERM), 0);
+    EXPECT_TRUE(fs::is_empty(dir.Path()));
 }
 
 TEST(RadioSimProcess, PlaysSilenceAndTheUnableAnswer) {

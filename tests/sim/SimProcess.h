@@ -28,6 +28,8 @@ public:
     // What it wrote to standard error (complete once it has ended).
     std::string ErrorText();
 
+    pid_t Pid() const { return pid_; }
+
 private:
     pid_t pid_ = -1;
     int pidFd_ = -1;
