@@ -1,6 +1,7 @@
 #include "sim/SimCommandLine.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -8,6 +9,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "profiles/BuildInfo.h"
+#include "sim/ScenarioCatalog.h"
 #include "sim/ScenarioLoader.h"
 #include "sim/ScenarioValue.h"
 
@@ -43,6 +46,19 @@ void OverrideHex(const std::optional<std::string>& text, const char* option,
     field = *parsed;
 }
 
+void ListScenarios(const ScenarioCatalog& catalog, std::ostream& out) {
+    const std::vector<ScenarioCatalog::Entry> entries = catalog.List();
+    size_t width = 0;
+    for (const ScenarioCatalog::Entry& entry : entries) {
+        width = std::max(width, entry.name.size());
+    }
+    out << "Scenarios in " << catalog.Folder() << " (--scenario NAME):\n";
+    for (const ScenarioCatalog::Entry& entry : entries) {
+        out << "  " << entry.name << std::string(width - entry.name.size() + 2, ' ')
+            << entry.description << '\n';
+    }
+}
+
 }  // namespace
 
 std::optional<int> ParseSimCommandLine(int argc, const char* const* argv, SimOptions& options,
@@ -65,11 +81,24 @@ std::optional<int> ParseSimCommandLine(int argc, const char* const* argv, SimOpt
     std::optional<int> badChecksumPair, silentBlock;
     bool restartNotice = false;
     bool ackResends = false;
+    bool listScenarios = false;
     if (const char* envDir = std::getenv("QUILLON_COM_DIR")) {
         options.comDir = envDir;
     }
+    if (const char* envDir = std::getenv("QUILLON_SCENARIO_DIR"); envDir && *envDir) {
+        options.scenarioDir = envDir;
+    }
 
-    app.add_option("--scenario", scenario, "JSON scenario file (keys in sim/README.md)");
+    app.set_version_flag("--version", BuildInfo::VersionText("quillon-radiosim"),
+                         "Print the release, the build profile and the build id, then exit");
+    app.add_option("--scenario", scenario,
+                   "A scenario by name from the scenarios folder, or a JSON scenario file "
+                   "(a path with a '/' or ending in .json; keys in sim/README.md)");
+    app.add_option("--scenario-dir", options.scenarioDir,
+                   "The scenarios folder (default: $QUILLON_SCENARIO_DIR, else the one that "
+                   "comes with the program)");
+    app.add_flag("--list-scenarios", listScenarios,
+                 "List the scenarios of the folder with a line on each, then exit");
     app.add_option("--log", options.logPath, "Frame log file, one line per frame");
     CLI::Option* comDirOption = app.add_option(
         "--com-dir", options.comDir, "Folder for the COM port link (default: $QUILLON_COM_DIR)");
@@ -134,14 +163,24 @@ std::optional<int> ParseSimCommandLine(int argc, const char* const* argv, SimOpt
     } catch (const CLI::CallForHelp&) {
         out << app.help();
         return 0;
+    } catch (const CLI::CallForVersion& version) {
+        out << version.what() << '\n';
+        return 0;
     } catch (const CLI::ParseError& error) {
         err << "quillon-radiosim: " << error.what() << "\nRun with --help for the options.\n";
         return 2;
     }
 
     try {
+        const ScenarioCatalog catalog(options.scenarioDir);
+        if (listScenarios) {
+            ListScenarios(catalog, out);
+            return 0;
+        }
         if (!scenario.empty()) {
-            LoadScenarioFile(scenario, options.config);
+            LoadScenarioFile(
+                ScenarioCatalog::IsPath(scenario) ? scenario : catalog.PathOf(scenario),
+                options.config);
         }
         RadioConfig& config = options.config;
         if (kind) {

@@ -3,13 +3,16 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
+#include <system_error>
 
 #include "sim/ComLink.h"
 #include "sim/FrameLog.h"
 #include "sim/PseudoTerminal.h"
 #include "sim/RadioSimulator.h"
+#include "sim/ScenarioCatalog.h"
 #include "sim/SimCommandLine.h"
 #include "sim/SimServer.h"
 #include "sim/StopSignals.h"
@@ -26,6 +29,9 @@ int main(int argc, char** argv) {
     }
 
     SimOptions options;
+    std::error_code selfError;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", selfError);
+    options.scenarioDir = ScenarioCatalog::FolderBeside(selfError ? argv[0] : self.string());
     if (std::optional<int> exitCode =
             ParseSimCommandLine(argc, argv, options, std::cout, std::cerr)) {
         return *exitCode;

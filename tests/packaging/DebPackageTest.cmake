@@ -75,6 +75,13 @@ foreach(program quillon-tool quillon-radiosim)
     endif()
 endforeach()
 
+# The virtual radio finds the scenarios installed beside it.
+execute_process(COMMAND ${work}/root/usr/bin/quillon-radiosim --list-scenarios
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0 OR NOT out MATCHES "/usr/share/quillon-code-updater/scenarios .*\n  portable-6700 ")
+    fail("quillon-radiosim --list-scenarios from the package gave ${rc}:\n${out}${err}")
+endif()
+
 # The updater: its command-line usage, and its window, which opens and stays until closed.
 execute_process(COMMAND ${work}/root/usr/bin/quillon-updater /? INPUT_FILE /dev/null
                 RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)

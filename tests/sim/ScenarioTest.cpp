@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
+#include "profiles/BuildInfo.h"
+#include "sim/ScenarioCatalog.h"
 #include "sim/ScenarioLoader.h"
 #include "sim/SimCommandLine.h"
+#include "tests/sim/SimProcess.h"
 
 namespace quillon::sim {
 namespace {
@@ -235,6 +240,79 @@ TEST(SimCommandLine, BadInputEndsWithExitCodeTwoAndAReason) {
         EXPECT_NE(parsed.err.find("quillon-radiosim: "), std::string::npos) << args[0];
     }
     EXPECT_EQ(Parse({"--help"}).exitCode, 0);
+}
+
+TEST(SimCommandLine, VersionNamesReleaseProfileAndBuild) {
+    const Parsed parsed = Parse({"--version"});
+    EXPECT_EQ(parsed.exitCode, 0);
+    EXPECT_EQ(parsed.out.rfind(std::string("quillon-radiosim ") + BuildInfo::kRelease + "\n", 0),
+              0u)
+        << parsed.out;
+    for (const char* part : {BuildInfo::kProfile, BuildInfo::kBuildId}) {
+        EXPECT_NE(parsed.out.find(part), std::string::npos) << parsed.out;
+    }
+}
+
+constexpr const char* kScenarios = QUILLON_SOURCE_DIR "/sim/scenarios";
+
+TEST(SimCommandLine, ScenariosByNameFromTheFolder) {
+    ::unsetenv("QUILLON_SCENARIO_DIR");  // the folder comes from the command line alone
+    const Parsed listed = Parse({"--scenario-dir", kScenarios, "--list-scenarios"});
+    EXPECT_EQ(listed.exitCode, 0) << listed.err;
+    // One line each, by name, with the description from the file.
+    EXPECT_NE(listed.out.find("\n  address-conflict "), std::string::npos) << listed.out;
+    EXPECT_LT(listed.out.find("address-conflict"), listed.out.find("wrong-kind"));
+    EXPECT_NE(listed.out.find("  silent-radio           A radio that answers nothing at all\n"),
+              std::string::npos)
+        << listed.out;
+    EXPECT_EQ(listed.out.find(".cpl"), std::string::npos);
+
+    const Parsed byName = Parse({"--scenario-dir", kScenarios, "--scenario", "portable-6700"});
+    ASSERT_FALSE(byName.exitCode) << byName.err;
+    EXPECT_FALSE(byName.options.config.codeplug.image.empty());  // found beside the scenario
+
+    const Parsed unknown = Parse({"--scenario-dir", kScenarios, "--scenario", "portable-670"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.err.find("no scenario 'portable-670' in "), std::string::npos);
+    EXPECT_NE(unknown.err.find("portable-6700"), std::string::npos) << unknown.err;
+
+    for (const std::vector<const char*>& noFolder :
+         {std::vector<const char*>{"--scenario", "portable-6700"},
+          {"--list-scenarios"},
+          {"--scenario-dir", "/nonexistent-scenarios", "--list-scenarios"}}) {
+        const Parsed parsed = Parse(noFolder);
+        EXPECT_EQ(parsed.exitCode, 2) << noFolder.back();
+        EXPECT_NE(parsed.err.find("scenarios folder"), std::string::npos) << parsed.err;
+    }
+}
+
+TEST(ScenarioCatalog, NamesAndPathsAndTheFolderBesideTheProgram) {
+    for (const auto& [value, isPath] :
+         {std::pair{"portable-6700", false}, {"a/b", true}, {"mine.json", true}, {"json", false}}) {
+        EXPECT_EQ(ScenarioCatalog::IsPath(value), isPath) << value;
+    }
+    namespace fs = std::filesystem;
+    testing::TempDir dir;
+    const fs::path root = dir.Path();
+    EXPECT_EQ(ScenarioCatalog::FolderBeside((root / "bin/quillon-radiosim").string()), "");
+    // Installed: ../share/quillon-code-updater/scenarios; in the build tree: scenarios/ beside.
+    fs::create_directories(root / "share/quillon-code-updater/scenarios");
+    fs::create_directories(root / "bin");
+    EXPECT_EQ(ScenarioCatalog::FolderBeside((root / "bin/quillon-radiosim").string()),
+              (root / "share/quillon-code-updater/scenarios").string());
+    fs::create_directories(root / "bin/scenarios");
+    EXPECT_EQ(ScenarioCatalog::FolderBeside((root / "bin/quillon-radiosim").string()),
+              (root / "bin/scenarios").string());
+
+    // A file that is not a scenario still gets its line.
+    std::ofstream(root / "bin/scenarios/broken.json") << "{";
+    std::ofstream(root / "bin/scenarios/plain.json") << "{}";
+    const std::vector<ScenarioCatalog::Entry> entries =
+        ScenarioCatalog((root / "bin/scenarios").string()).List();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].name, "broken");
+    EXPECT_EQ(entries[0].description, "(not a JSON object)");
+    EXPECT_EQ(entries[1].description, "(no description)");
 }
 
 }  // namespace
