@@ -124,6 +124,20 @@ TEST(CodeplugTransferCommand, WriteThenReadGivesBackTheSameBytes) {
     EXPECT_EQ(tool.ReadFile("again.bin"), backup);
 }
 
+// The README's practice radio, taken by its scenario name as there, holds a codeplug to read.
+TEST(CodeplugTransferCommand, TheReadmeRadioHoldsAWellFormedCodeplug) {
+    ToolRunner tool;
+    Radio radio(tool, {"--scenario", "portable-6700"});
+    ASSERT_FALSE(radio.path.empty()) << radio.process->ErrorText();
+    const ToolResult read =
+        tool.Run({"codeplug", "read", "--port", radio.path, tool.Path("plug.bin")});
+    ASSERT_EQ(read.exitCode, 0) << read.err;
+    EXPECT_NE(read.out.find("format 5.11"), std::string::npos) << read.out;
+    EXPECT_EQ(read.err, "");
+    const ToolResult check = tool.Run({"codeplug", "check", tool.Path("plug.bin")});
+    EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
+}
+
 struct RefusalCase {
     const char* name;
     Bytes file;
