@@ -288,6 +288,24 @@ TEST(UpdaterProgram, OutOfDateBootCodeIsUpgradedAndTheRunEndsWithTwo) {
     EXPECT_TRUE(u.WorkingFolderEmpty());
 }
 
+TEST(UpdaterProgram, AnUpdateLogThatCannotBeWrittenChangesNothingButAWarning) {
+    std::string stateFile;
+    UpdateRun u("boot-out-of-date.json", "5.9", [&stateFile](UpdaterRun& run) {
+        stateFile = run.folder + "/../state-is-a-file";
+        std::ofstream(stateFile) << "x";
+        for (std::string& variable : run.environment) {
+            if (variable.rfind("XDG_STATE_HOME=", 0) == 0) {
+                variable = "XDG_STATE_HOME=" + stateFile;
+            }
+        }
+    });
+    EXPECT_EQ(u.run.exitCode, 2) << u.Log();
+    EXPECT_NE(u.run.err.find("warning: the update log " + stateFile), std::string::npos) << u.Log();
+    EXPECT_NE(u.run.err.find("return code 2"), std::string::npos) << u.Log();
+    const std::string end = "\rDownloading Bootloader code...100% complete...Done.\n";
+    EXPECT_EQ(u.run.out.substr(u.run.out.size() - end.size()), end);
+}
+
 TEST(UpdaterProgram, RefusalsEndWithOne) {
     const struct {
         const char* scenario;
