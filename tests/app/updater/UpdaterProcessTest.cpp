@@ -344,6 +344,9 @@ TEST(UpdaterProgram, ACodeplugFormatNoConversionReachesEndsWithThree) {
     const std::string end = "Uploading codeplug...Done.";
     ASSERT_GE(u.run.out.size(), end.size());
     EXPECT_EQ(u.run.out.substr(u.run.out.size() - end.size()), end) << u.Log();
+    EXPECT_NE(u.run.err.find("format too old: no conversion reaches codeplug format 5.7 from 5.9"),
+              std::string::npos)
+        << u.Log();
     EXPECT_FALSE(fs::exists(u.dir.Path() + "/written.cpl"));
     EXPECT_TRUE(u.WorkingFolderEmpty());
 }
