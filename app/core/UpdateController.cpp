@@ -237,7 +237,7 @@ void UpdateController::RunManualUpdate(bool boot, bool bootSelected) {
             break;
         }
         if (boot && !steps_.CheckBootVersion(m_UseBootTwo)) {
-            record_.Fail("boot check", view_.ConsoleMode() ? "" : "see the status line");
+            record_.Fail("boot check");
             break;
         }
         if (!steps_.ExtractEmbeddedFiles(bootSelected, m_UseBootTwo, m_LoaderFileName,

@@ -60,6 +60,11 @@ TEST(TransferRestore, TheRadioGetsBackTheConversionOfWhatItHeld) {
         if (row.asks >= 0) {
             EXPECT_EQ(view.passwordAsks, row.asks);
         }
+        if (row.given != nullptr) {
+            // Offered once to the upload, and once more to the download when the upload took it.
+            EXPECT_EQ(link.radio.Radio().Codeplug().PasswordsTried(),
+                      row.result == kRestoreWritten ? 2 : 1);
+        }
         // What the record says of the restore: the backup, or why there is none.
         EXPECT_EQ(record.backup, restore.BackupPath());
         EXPECT_EQ(record.serial.size(), 16u);
