@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,12 +18,15 @@
 #include "app/core/CommandLine.h"
 #include "app/core/ConsoleView.h"
 #include "app/core/InterruptSignals.h"
+#include "app/core/PasswordFile.h"
 #include "app/core/ProcessorCount.h"
 #include "app/core/ResourceTable.h"
 #include "app/core/ReturnCodeHolder.h"
 #include "app/core/SysfsPortDeviceNames.h"
 #include "app/core/TerminalConsole.h"
 #include "app/core/UpdateController.h"
+#include "app/core/UpdateLog.h"
+#include "app/core/UpdateSummary.h"
 #include "app/core/Updater.h"
 #include "serial/posix/ComPortPath.h"
 #include "serial/posix/PollEventPump.h"
@@ -80,6 +84,36 @@ private:
     std::string folder_;
 };
 
+// The console's last word on standard error, after everything the console wrote: what the
+// return code means, why, and what to do next. A terminal's last console line has no end of
+// line, so the summary starts a line of its own there.
+void WriteSummary(const UpdateRecord& record, const std::string& programName) {
+    const std::string line = UpdateSummary::Line(record, programName);
+    std::fprintf(stderr, "%s%s", ::isatty(STDERR_FILENO) == 1 ? "\n" : "", line.c_str());
+    std::fflush(stderr);
+}
+
+// A run refused before any update began (the command line, the password file) still leaves
+// its line in the update log, so whoever started the updater finds why it ended.
+UpdateRecord RefusedRun(const std::string& step, const std::string& why, const std::string& next) {
+    UpdateRecord record;
+    record.Begin(true);
+    record.AddStep(step, UpdateRecord::Result::Failed, why);
+    record.reason = why;
+    record.nextStep = next;
+    record.Finish(1);
+    return record;
+}
+
+void AppendToLog(const UpdateRecord& record) {
+    std::string error;
+    const UpdateLog log(UpdateLog::DefaultPath());
+    if (!log.Append(record, error)) {
+        std::fprintf(stderr, "warning: the update log %s could not be written: %s\n",
+                     log.Path().c_str(), error.c_str());
+    }
+}
+
 // `pump` carries every wait; `port` is the line port mode opens (none: a build
 // that needs port mode reports an open failure).
 int RunConsoleMode(const std::vector<std::string>& args, const std::filesystem::path& program,
@@ -92,9 +126,12 @@ int RunConsoleMode(const std::vector<std::string>& args, const std::filesystem::
     ComPortPresence presence;
     SysfsPortDeviceNames deviceNames;
     ResourceTable resources(EmbeddedResourceEntries());
+    std::string passwordError;
+    std::optional<std::string> password = PasswordFile::FromEnvironment(passwordError);
     Updater updater(UpdaterEnvironment{pump, PosixSerialLine::Factory(), port, presence,
                                        deviceNames, ProcessorCount, resources, program,
-                                       CodeplugBackup::DefaultFolder(), view});
+                                       CodeplugBackup::DefaultFolder(), view,
+                                       UpdateLog::DefaultPath(), std::move(password)});
     updater.Controller().SetReturnCodeSink([&](int value) { returnCodeForm.SetReturnCode(value); });
     // A stop signal ends the run as Stop does in the window; the run returns its code for the
     // point it reached.
@@ -108,13 +145,37 @@ int RunConsoleMode(const std::vector<std::string>& args, const std::filesystem::
             port.path.empty() ? ComPortPath::Probe(port.number) : ComPortPath::ProbePath(port.path);
         return state == ComPortPath::State::Present;
     };
+    std::optional<UpdateRecord> outcome;
     hooks.runUpdate = [&](const ConsolePort& port) {
+        if (!passwordError.empty()) {
+            // An unattended run whose password cannot be used would upgrade the code and then
+            // leave the codeplug behind: nothing is started.
+            std::fprintf(stderr, "%s\n", passwordError.c_str());
+            returnCodeForm.SetReturnCode(1);
+            outcome = RefusedRun("password file", passwordError,
+                                 "correct the file named by QUILLON_CODEPLUG_PASSWORD_FILE and "
+                                 "run the updater again");
+            AppendToLog(*outcome);
+            return;
+        }
         updater.RunConsoleUpdate(port.path.empty() ? port.number : pathPort.Publish(port.path));
+        outcome = updater.Controller().Record();
     };
     hooks.setReturnCode = [&](int value) { returnCodeForm.SetReturnCode(value); };
     hooks.sleepMs = [&](int ms) { pump.SleepMs(ms); };
     CommandLine::Run(args, program.filename().string(), console, hooks);
     stopSignals.Watch(nullptr);
+    const bool download = !args.empty() && args[0] != "/?";
+    if (!outcome && download && returnCode != 0) {
+        outcome = RefusedRun("command line", "the command line was refused",
+                             "run the updater with /? for its options, and check that the port "
+                             "is present and free");
+        AppendToLog(*outcome);
+    }
+    if (outcome) {
+        outcome->returnCode = returnCode;  // a stop signal may have changed it after the run
+        WriteSummary(*outcome, program.filename().string());
+    }
     return returnCode;
 }
 
@@ -140,11 +201,12 @@ int RunWindowMode(int argc, char** argv, const std::filesystem::path& program) {
     QtSerialLine port;
     ResourceTable resources(EmbeddedResourceEntries());
     MainWindow window;
-    WindowMode mode(window,
-                    UpdaterEnvironment{pump, PosixSerialLine::Factory(), &port, presence,
-                                       deviceNames, ProcessorCount, resources, program,
-                                       CodeplugBackup::DefaultFolder(), window},
-                    LabelName(program));
+    WindowMode mode(
+        window,
+        UpdaterEnvironment{pump, PosixSerialLine::Factory(), &port, presence, deviceNames,
+                           ProcessorCount, resources, program, CodeplugBackup::DefaultFolder(),
+                           window, UpdateLog::DefaultPath()},
+        LabelName(program));
     window.show();
     application.exec();
     returnCodeForm.SetReturnCode(mode.ReturnCode());

@@ -4,6 +4,7 @@
 #include "app/core/TargetRadioCheck.h"
 #include "download/CodeDownload.h"
 #include "download/DspDownload.h"
+#include "serial/posix/ComPortPath.h"
 
 namespace quillon {
 
@@ -22,7 +23,26 @@ AppUpdateSteps::AppUpdateSteps(CommSession& link, EventPump& pump, UpdaterView& 
                                                    : std::move(pageFolderParents)) {}
 
 bool AppUpdateSteps::ConnectToRadio(bool lowSpeed) {
-    return connection_.ConnectToRadio(lowSpeed, {attributes_.RadioModel, radioType_}, consolePort_);
+    const bool open =
+        connection_.ConnectToRadio(lowSpeed, {attributes_.RadioModel, radioType_}, consolePort_);
+    if (record_ != nullptr) {
+        record_->port = connection_.PortNumber();
+        if (record_->port > 0) {
+            // The device itself, not the link that names it.
+            std::error_code error;
+            const std::string link = ComPortPath::Resolve(record_->port);
+            const std::filesystem::path device = std::filesystem::canonical(link, error);
+            record_->device = error ? link : device.string();
+        }
+        record_->model = EmbeddedFiles::ModelName(attributes_.RadioModel);
+        if (open) {
+            record_->AddStep("connect", UpdateRecord::Result::Done,
+                             connection_.UsedPortMode() ? "port mode" : "device mode");
+        } else {
+            record_->Fail("connect", connection_.LastError());
+        }
+    }
+    return open;
 }
 
 void AppUpdateSteps::CloseLink() {
@@ -35,8 +55,17 @@ bool AppUpdateSteps::CheckBootVersion(bool& useBootTwo) {
 
 bool AppUpdateSteps::CheckBootVersionAuto(bool& majorMismatch, bool& commError, bool& formMismatch,
                                           bool& useBootTwo) {
-    return TargetRadioCheck::CheckBootVersionAuto(link_, attributes_, radioType_, majorMismatch,
-                                                  commError, formMismatch, useBootTwo);
+    uint8_t boot[2] = {};
+    const bool upgrade = TargetRadioCheck::CheckBootVersionAuto(
+        link_, attributes_, radioType_, majorMismatch, commError, formMismatch, useBootTwo, boot);
+    if (record_ != nullptr && !commError) {
+        const std::string read = std::to_string(boot[0]) + "." + std::to_string(boot[1]);
+        record_->series = std::to_string(boot[0]);
+        UpdateRecord::SetVersion(record_->versionsBefore, UpdateRecord::kBootVersion, read);
+        UpdateRecord::SetVersion(record_->versionsAfter, UpdateRecord::kBootVersion, read);
+        bootTwo_ = useBootTwo;
+    }
+    return upgrade;
 }
 
 bool AppUpdateSteps::ExtractEmbeddedFiles(bool boot, bool useBootTwo, std::string& loaderFile,
@@ -50,8 +79,16 @@ bool AppUpdateSteps::CheckTargetRadio() {
 
 int AppUpdateSteps::DownloadCode(std::istream& loader, std::istream& code, ProgressReport& report,
                                  bool boot, bool consoleProgress, const CancelFlag* cancel) {
-    return quillon::DownloadCode(link_, loader, code, report, radioType_, boot,
-                                 attributes_.Processor416 != 0, consoleProgress, cancel, pump_);
+    const int result =
+        quillon::DownloadCode(link_, loader, code, report, radioType_, boot,
+                              attributes_.Processor416 != 0, consoleProgress, cancel, pump_);
+    if (record_ != nullptr && boot && result == 1) {
+        const uint32_t major = bootTwo_ ? attributes_.BootTwoMajor : attributes_.BootMajor;
+        const uint32_t minor = bootTwo_ ? attributes_.BootTwoMinor : attributes_.BootMinor;
+        UpdateRecord::SetVersion(record_->versionsAfter, UpdateRecord::kBootVersion,
+                                 std::to_string(major) + "." + std::to_string(minor));
+    }
+    return result;
 }
 
 int AppUpdateSteps::DownloadDsp(std::istream& loader, std::istream& code, ProgressReport& report,

@@ -24,6 +24,7 @@ public:
 
     // Command-line mode: the port given on the command line.
     void SetConsolePort(int number) { consolePort_ = number; }
+    void SetRecord(UpdateRecord* record) override { record_ = record; }
 
     bool ConnectToRadio(bool lowSpeed) override;
     void CloseLink() override;
@@ -51,6 +52,8 @@ private:
     uint8_t radioType_;
     std::vector<std::filesystem::path> pageFolderParents_;
     int consolePort_ = 0;
+    UpdateRecord* record_ = nullptr;
+    bool bootTwo_ = false;  // the radio's boot code is of the second boot set
 };
 
 }  // namespace quillon

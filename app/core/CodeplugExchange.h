@@ -21,6 +21,8 @@ public:
     // Writes the first `length` bytes of `buffer` (radio byte order) back. Above 0 on success.
     // The buffer holds 65,536 bytes; what follows `length` may be overwritten with filler.
     virtual int Download(uint8_t* buffer, int32_t length) = 0;
+    // Whether the radio asked for its codeplug password during the last transfer.
+    virtual bool PasswordWanted() const { return false; }
 };
 
 // Makes the exchange of one restore: the link, the radio's serial number (16 hexadecimal

@@ -43,6 +43,17 @@ std::string HexText(const uint8_t* bytes, int count) {
     return text;
 }
 
+std::string FormatText(FormatVersion version) {
+    return std::to_string(version.major) + "." + std::to_string(version.minor);
+}
+
+constexpr char kUpload[] = "codeplug upload";
+constexpr char kDownload[] = "codeplug download";
+constexpr char kConversion[] = "codeplug conversion";
+constexpr char kPasswordNext[] =
+    "put the codeplug password in a file only its owner can read (chmod 600), set "
+    "QUILLON_CODEPLUG_PASSWORD_FILE to it and run the updater again";
+
 }  // namespace
 
 RadioRestore::RadioRestore(CommSession& link, EventPump& pump, UpdaterView& view,
@@ -73,6 +84,16 @@ int RadioRestore::Refuse(int result, const std::string& why) {
     return result;
 }
 
+int RadioRestore::Failed(int result, const std::string& step, const std::string& why,
+                         const std::string& next) {
+    record_->Fail(step, why);
+    if (record_->reason.empty()) {
+        record_->reason = why;
+        record_->nextStep = next;
+    }
+    return result;
+}
+
 int RadioRestore::ResetRadio() {
     backupPath_.clear();
     progress_.Start(progress::kRestartWaitMs);
@@ -84,8 +105,9 @@ int RadioRestore::ResetRadio() {
     progress_.Stop();
     if (Cancelled()) {
         // Stopped while the radio restarts: the code is in, the codeplug stays as it was.
-        return kRestoreNotWrittenBack;
+        return Failed(kRestoreNotWrittenBack, "restart", "stopped while the radio restarted");
     }
+    record_->AddStep("restart", UpdateRecord::Result::Done);
 
     uint8_t info[10] = {};
     bool hardKey = false;
@@ -122,7 +144,11 @@ int RadioRestore::ResetRadio() {
     }
     const int result = RestoreCodeplug(hardKey);
     // A stop during the format query is no silent radio.
-    return result == kRestoreNoAnswer && Cancelled() ? kRestoreNotWrittenBack : result;
+    if (result == kRestoreNoAnswer && Cancelled()) {
+        record_->reason = "stopped before the codeplug was read";
+        return kRestoreNotWrittenBack;
+    }
+    return result;
 }
 
 std::string RadioRestore::ReadRadioSerial() {
@@ -140,15 +166,18 @@ int RadioRestore::RestoreCodeplug(bool hardKey) {
     backupPath_.clear();
     link_.SetTimeout(timing::kRestoreReplyTimeoutMs);
     const std::string serial = ReadRadioSerial();
+    record_->serial = serial;
 
     link_.SetActive(true);
     link_.SendCode2(query::kFamily, query::kFileFormatRequest, nullptr, 0);
     CommMessage reply;
     if (ReceivePastRestartMessages(link_, pump_, reply) != 1 ||
         !reply.HasCode(query::kFamily, query::kFileFormatReply) || reply.Length < 4) {
-        return kRestoreNoAnswer;
+        return Failed(kRestoreNoAnswer, "codeplug format query",
+                      "the radio did not answer after its restart");
     }
     const uint8_t target = CodeplugFormat::FormatIndexOf(reply.Data[2], reply.Data[3]);
+    record_->codeplugFormatAfter = FormatText({reply.Data[2], reply.Data[3]});
 
     std::vector<uint8_t> buffer(kImageBytes, 0);
     std::unique_ptr<CodeplugExchange> exchange = exchange_(link_, serial, view_);
@@ -159,8 +188,16 @@ int RadioRestore::RestoreCodeplug(bool hardKey) {
     const int n = exchange->Upload(buffer.data(), uploaded);
     progress_.Stop();
     if (n <= 0 || uploaded <= 0 || static_cast<std::size_t>(uploaded) > kImageBytes) {
-        return kRestoreUploadFailed;
+        if (exchange->PasswordWanted() && !Cancelled()) {
+            return Failed(kRestoreUploadFailed, kUpload,
+                          "password required: the radio's codeplug is protected and access was "
+                          "not granted",
+                          kPasswordNext);
+        }
+        return Failed(kRestoreUploadFailed, kUpload,
+                      Cancelled() ? "upload failed: stopped" : "upload failed");
     }
+    record_->AddStep(kUpload, UpdateRecord::Result::Done, std::to_string(uploaded) + " bytes");
     // What the radio sent, kept aside for the backup.
     const std::vector<uint8_t> asSent(buffer.begin(), buffer.begin() + uploaded);
 
@@ -173,33 +210,54 @@ int RadioRestore::RestoreCodeplug(bool hardKey) {
         view_.Console("\nThe codeplug read from the radio ends after " + std::to_string(uploaded) +
                       " of its " + std::to_string(ownLength) +
                       " bytes; nothing was written back.\n");
-        return kRestoreUploadFailed;
+        return Failed(kRestoreUploadFailed, kUpload,
+                      "upload failed: the codeplug ends after " + std::to_string(uploaded) +
+                          " of its " + std::to_string(ownLength) + " bytes");
     }
     const CodeplugRestoreResult plan =
         CodeplugRestorePlan().Run(*image, static_cast<std::size_t>(uploaded), target, hardKey);
+    if (plan.sourceFormat != kUnknownFormat) {
+        record_->codeplugFormatBefore =
+            FormatText(CodeplugFormat::VersionOfIndex(plan.sourceFormat));
+    }
     switch (plan.refusal) {
         case RestoreRefusal::None:
             break;
         case RestoreRefusal::Malformed:
-            return kRestoreUploadFailed;
+            return Failed(kRestoreUploadFailed, kConversion,
+                          "upload failed: the codeplug read from the radio is malformed (" +
+                              plan.reason + ")");
         case RestoreRefusal::FormatTooOld:
-            return kRestoreNotConvertible;
+            return Failed(
+                kRestoreNotConvertible, kConversion,
+                "format too old: no conversion reaches codeplug format " +
+                    record_->codeplugFormatAfter + " from " +
+                    (record_->codeplugFormatBefore.empty() ? std::string("the radio's")
+                                                           : record_->codeplugFormatBefore),
+                "perform a parms upload and download with Tessera");
         case RestoreRefusal::Backwards:
+            Failed(kRestoreNotWrittenBack, kConversion,
+                   "not written back: the codeplug's format is newer than the radio's",
+                   "convert the codeplug with the approved version of Tessera");
             view_.Console(std::string("\n") + kBackwardsText + "\n");
             if (!view_.ConsoleMode()) {
                 view_.ShowMessage(kBackwardsText, "Warning", MessageIcon::Warning);
             }
             return kRestoreNotWrittenBack;
         case RestoreRefusal::Outgrown:
+            Failed(kRestoreNotWrittenBack, kConversion, "not written back: " + plan.reason);
             return Refuse(kRestoreNotWrittenBack, "The codeplug could not be converted (" +
                                                       plan.reason +
                                                       "); nothing was written to the radio.\n");
         case RestoreRefusal::BadLength:
+            Failed(kRestoreDownloadFailed, kConversion, "download failed: " + plan.reason);
             return Refuse(kRestoreDownloadFailed,
                           "The codeplug was not written back (" + plan.reason + ").\n");
     }
     if (serial.empty()) {
         // Without the serial number the blocks cannot be scrambled as the radio expects.
+        Failed(kRestoreDownloadFailed, "serial number query",
+               "download failed: the radio's serial number could not be read");
         return Refuse(kRestoreDownloadFailed,
                       "The radio's serial number could not be read; the codeplug was not written "
                       "back.\n");
@@ -207,11 +265,15 @@ int RadioRestore::RestoreCodeplug(bool hardKey) {
     std::string error;
     if (!backup_.Save(asSent.data(), asSent.size(), serial, backupPath_, error)) {
         backupPath_.clear();
+        Failed(kRestoreNotWrittenBack, "codeplug backup",
+               "not written back: the codeplug could not be saved (" + error + ")");
         return Refuse(kRestoreNotWrittenBack,
                       "The codeplug read from the radio could not be saved (" + error +
                           "); nothing was written to the radio.\n");
     }
     view_.Console("Done.\nCodeplug saved to " + backupPath_);
+    record_->backup = backupPath_;
+    record_->AddStep("codeplug backup", UpdateRecord::Result::Done, backupPath_);
     if (!view_.ConsoleMode()) {
         view_.SetStatus("Codeplug saved to " + backupPath_);
     }
@@ -225,9 +287,14 @@ int RadioRestore::RestoreCodeplug(bool hardKey) {
     pump_.SleepMs(timing::TicksToMs(timing::kResetPauseTicks));
     progress_.Stop();
     if (Cancelled()) {
-        return kRestoreNotWrittenBack;
+        return Failed(kRestoreNotWrittenBack, kConversion,
+                      "not written back: stopped before the download");
     }
+    record_->AddStep(kConversion, UpdateRecord::Result::Done,
+                     record_->codeplugFormatBefore + " to " + record_->codeplugFormatAfter);
     if (!plan.verified) {
+        record_->AddStep("codeplug verification", UpdateRecord::Result::Failed,
+                         "the 5.11 verification failed; the repaired codeplug is written back");
         view_.ShowMessage("This radio needs to be updated with the latest version of TSR.",
                           "File Format Verification Failed", MessageIcon::Error);
     }
@@ -238,7 +305,17 @@ int RadioRestore::RestoreCodeplug(bool hardKey) {
     NextStep("Downloading codeplug...");
     const int written = exchange->Download(buffer.data(), newSize);
     progress_.Stop();
-    return written <= 0 ? kRestoreDownloadFailed : kRestoreWritten;
+    if (written > 0) {
+        record_->AddStep(kDownload, UpdateRecord::Result::Done, std::to_string(newSize) + " bytes");
+        return kRestoreWritten;
+    }
+    const std::string verification = plan.verified ? "" : " after a failed verification";
+    if (exchange->PasswordWanted() && !Cancelled()) {
+        return Failed(kRestoreDownloadFailed, kDownload,
+                      "password required: the radio refused the codeplug download" + verification,
+                      kPasswordNext);
+    }
+    return Failed(kRestoreDownloadFailed, kDownload, "download failed" + verification);
 }
 
 }  // namespace quillon

@@ -6,6 +6,7 @@
 #include "app/core/CodeplugBackup.h"
 #include "app/core/CodeplugExchange.h"
 #include "app/core/ProgressTimer.h"
+#include "app/core/UpdateRecord.h"
 #include "app/core/UpdaterView.h"
 #include "link/Comm.h"
 #include "serial/CancelFlag.h"
@@ -44,11 +45,18 @@ public:
     // Where the last restore saved the codeplug it read (empty when it saved none).
     const std::string& BackupPath() const { return backupPath_; }
 
+    // The record of the run the restore belongs to: serial number, codeplug formats, backup,
+    // each step and, when it fails, why. Without one nothing is recorded.
+    void SetRecord(UpdateRecord* record) { record_ = record != nullptr ? record : &unrecorded_; }
+
 private:
     bool Cancelled() const { return cancel_ != nullptr && cancel_->Cancelled(); }
     // The console closes the step before with "Done."; the window shows the new step's text.
     void NextStep(const std::string& text);
     int Refuse(int result, const std::string& why);
+    // Records the failed step with why and what to do, and returns `result`.
+    int Failed(int result, const std::string& step, const std::string& why,
+               const std::string& next = {});
 
     CommSession& link_;
     EventPump& pump_;
@@ -58,6 +66,8 @@ private:
     CodeplugBackup backup_;
     const CancelFlag* cancel_;
     std::string backupPath_;
+    UpdateRecord unrecorded_;
+    UpdateRecord* record_ = &unrecorded_;
 };
 
 }  // namespace quillon

@@ -76,7 +76,8 @@ bool TargetRadioCheck::CheckBootVersion(CommSession& link, UpdaterView& view,
 
 bool TargetRadioCheck::CheckBootVersionAuto(CommSession& link, const ResourceAttributes& attributes,
                                             uint8_t radioType, bool& majorMismatch, bool& commError,
-                                            bool& formMismatch, bool& useBootTwo) {
+                                            bool& formMismatch, bool& useBootTwo,
+                                            uint8_t* bootRead) {
     majorMismatch = false;
     commError = false;
     formMismatch = false;
@@ -85,6 +86,10 @@ bool TargetRadioCheck::CheckBootVersionAuto(CommSession& link, const ResourceAtt
     if (ReadBootVersion(link, radioType, boot) != kReplyReceived) {
         commError = true;
         return false;
+    }
+    if (bootRead != nullptr) {
+        bootRead[0] = boot[0];
+        bootRead[1] = boot[1];
     }
     bool upgrade = true;
     if (boot[0] == attributes.BootMajor) {

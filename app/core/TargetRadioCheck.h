@@ -50,10 +50,12 @@ public:
                                  bool& useBootTwo);
 
     // Automatic sequence: true when the boot code must be upgraded first; false with one flag
-    // set for a refusal, or none when the boot code is current. Shows nothing.
+    // set for a refusal, or none when the boot code is current. Shows nothing. `bootRead`, when
+    // given, receives the radio's boot version (major, minor) as read.
     static bool CheckBootVersionAuto(CommSession& link, const ResourceAttributes& attributes,
                                      uint8_t radioType, bool& majorMismatch, bool& commError,
-                                     bool& formMismatch, bool& useBootTwo);
+                                     bool& formMismatch, bool& useBootTwo,
+                                     uint8_t* bootRead = nullptr);
 
     // Asks whether the radio is portable (1) or mobile (0). True when it is `expected`; false
     // with `mismatch` set when it is the other kind; false with `mismatch` clear when it gave

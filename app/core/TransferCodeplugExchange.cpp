@@ -3,15 +3,28 @@
 namespace quillon {
 
 TransferCodeplugExchange::TransferCodeplugExchange(CommSession& link, const std::string& serial,
-                                                   UpdaterView& view, const CancelFlag* cancel)
-    : view_(view) {
+                                                   UpdaterView& view, const CancelFlag* cancel,
+                                                   std::optional<std::string> password)
+    : view_(view), password_(std::move(password)) {
     transfer_.SetSerialKey(serial);
     transfer_.SetDevice(link);
     transfer_.SetCancelFlag(cancel);
     transfer_.PassChecker().SetPasswordPrompt(this);
 }
 
+bool TransferCodeplugExchange::Ask(std::string& password) {
+    if (++asks_ > 1 && password_) {
+        return false;  // the given password was refused: asking again would only repeat it
+    }
+    if (password_) {
+        password = *password_;
+        return true;
+    }
+    return view_.AskPassword(password);
+}
+
 int TransferCodeplugExchange::Upload(uint8_t* buffer, int32_t& length) {
+    asks_ = 0;
     transfer_.SetBuffer(TransferBase::ImageBuffer(buffer, TransferBase::kImageBytes), 0);
     const int result = transfer_.Upload();
     length = transfer_.Length();
@@ -19,14 +32,16 @@ int TransferCodeplugExchange::Upload(uint8_t* buffer, int32_t& length) {
 }
 
 int TransferCodeplugExchange::Download(uint8_t* buffer, int32_t length) {
+    asks_ = 0;
     transfer_.SetLength(length);
     transfer_.SetBuffer(TransferBase::ImageBuffer(buffer, TransferBase::kImageBytes), length);
     return transfer_.Download();
 }
 
-CodeplugExchangeFactory TransferCodeplugExchange::Factory(const CancelFlag* cancel) {
-    return [cancel](CommSession& link, const std::string& serial, UpdaterView& view) {
-        return std::make_unique<TransferCodeplugExchange>(link, serial, view, cancel);
+CodeplugExchangeFactory TransferCodeplugExchange::Factory(const CancelFlag* cancel,
+                                                          std::optional<std::string> password) {
+    return [cancel, password](CommSession& link, const std::string& serial, UpdaterView& view) {
+        return std::make_unique<TransferCodeplugExchange>(link, serial, view, cancel, password);
     };
 }
 

@@ -48,9 +48,40 @@ UpdateController::UpdateController(CommSession& link, EventPump& pump, UpdaterVi
       build_(build),
       progress_(pump, view),
       restore_(link, pump, view, progress_, std::move(exchange), std::move(backup), &cancel_),
-      m_AutoBootMode(build.AutoBootMode()) {}
+      m_AutoBootMode(build.AutoBootMode()) {
+    steps_.SetRecord(&record_);
+    restore_.SetRecord(&record_);
+}
 
-UpdateController::~UpdateController() = default;
+UpdateController::~UpdateController() {
+    steps_.SetRecord(nullptr);
+}
+
+void UpdateController::FinishRecord(int code) {
+    if (code != 0 && record_.reason.empty() && cancel_.Cancelled()) {
+        record_.reason = "the update was stopped";
+    }
+    record_.Finish(code);
+    if (code == 2 && record_.reason.empty()) {
+        std::string from;
+        std::string to;
+        for (const auto& [name, value] : record_.versionsBefore) {
+            from = name == UpdateRecord::kBootVersion ? value : from;
+        }
+        for (const auto& [name, value] : record_.versionsAfter) {
+            to = name == UpdateRecord::kBootVersion ? value : to;
+        }
+        record_.reason = from.empty() || to.empty()
+                             ? "the radio's boot code was out of date and has been upgraded"
+                             : "the radio's boot code " + from +
+                                   " was out of date and has been "
+                                   "upgraded to " +
+                                   to;
+    }
+    if (runFinished_) {
+        runFinished_(record_);
+    }
+}
 
 void UpdateController::SetReturnCode(int value) {
     returnCode_ = value;
@@ -99,6 +130,7 @@ bool UpdateController::AccessCodeAccepted(const std::string& typed, bool bootReq
 
 void UpdateController::EnterRunningState() {
     m_Running = true;
+    record_.Begin(view_.ConsoleMode());
     cancel_.Reset();
     if (StopRequested()) {
         cancel_.Cancel();
@@ -195,28 +227,43 @@ void UpdateController::RunManualUpdate(bool boot, bool bootSelected) {
     bool extracted = false;
     const bool dsp = build_.upgradeType == kUpgradeTypeDsp;
     int result = 1;
+    int code = 1;  // the run's outcome as the command-line mode would return it
     EnterRunningState();
     view_.SetStatus(kExtracting);
     do {
         if (!steps_.ConnectToRadio(false)) {
+            record_.Fail("connect");
             view_.SetStatus(kIdle);
             break;
         }
         if (boot && !steps_.CheckBootVersion(m_UseBootTwo)) {
+            record_.Fail("boot check");
             break;
         }
         if (!steps_.ExtractEmbeddedFiles(bootSelected, m_UseBootTwo, m_LoaderFileName,
                                          m_CodeFileName)) {
+            record_.Fail("extract");
             view_.SetStatus(kIdle);
             break;
         }
         extracted = true;
         view_.SetStatus(kCheckingTarget);
         if (!steps_.CheckTargetRadio()) {
+            record_.Fail("target check");
             break;
         }
         result = RunDownload(boot, dsp, false);
+        const char* download = dsp    ? "DSP download"
+                               : boot ? "boot download"
+                                      : "application download";
+        if (m_Running && result == 1) {
+            record_.AddStep(download, UpdateRecord::Result::Done);
+        } else {
+            record_.Fail(download,
+                         m_Running ? "download result " + std::to_string(result) : "stopped");
+        }
         if (boot || dsp || !m_Running || result != 1) {
+            code = m_Running && result == 1 ? 0 : 1;
             if (result == kProcessorMismatch) {
                 view_.ShowMessage(
                     build_.processor416
@@ -234,16 +281,19 @@ void UpdateController::RunManualUpdate(bool boot, bool bootSelected) {
         }
         const int r = ResetRadio();
         const ResetOutcome outcome = MapResetResult(r);
+        code = outcome.returnCode;
         view_.SetStatus(WithBackupPath(outcome.text));
         if (outcome.formatBox) {
             view_.ShowMessage(kFormatBoxText, kTitle, MessageIcon::Information);
         }
     } while (false);
     LeaveRunningState(extracted);
+    FinishRecord(code);
 }
 
 bool UpdateController::PrepareImages(bool boot, const char* failText) {
     if (!steps_.ExtractEmbeddedFiles(boot, m_UseBootTwo, m_LoaderFileName, m_CodeFileName)) {
+        record_.Fail("extract", "the build's images could not be written out");
         SetReturnCode(1);
         if (view_.ConsoleMode()) {
             view_.WriteConsole(failText);
@@ -253,14 +303,18 @@ bool UpdateController::PrepareImages(bool boot, const char* failText) {
         return false;
     }
     view_.Console("Done.");
+    record_.AddStep("extract", UpdateRecord::Result::Done);
     SayStep(kCheckingTarget);
     if (!steps_.CheckTargetRadio()) {
+        record_.Fail("target check",
+                     "the radio is not the one this build is for, or did not answer");
         DeleteJoinedFiles();
         SetReturnCode(1);
         view_.Console(failText);
         return false;
     }
     view_.Console("Done.\n");
+    record_.AddStep("target check", UpdateRecord::Result::Done);
     return true;
 }
 
@@ -269,6 +323,7 @@ void UpdateController::RunDspUpdate() {
     SayStep(kExtracting);
     do {
         if (!steps_.ConnectToRadio(false)) {
+            record_.Fail("connect");
             SetReturnCode(1);
             view_.Console("Error.");
             break;
@@ -280,14 +335,17 @@ void UpdateController::RunDspUpdate() {
         const int result = RunDownload(false, true, false);
         DeleteJoinedFiles();
         if (m_Running && result == 1) {
+            record_.AddStep("DSP download", UpdateRecord::Result::Done);
             SetReturnCode(0);
             view_.Say("Done.");
         } else {
+            record_.Fail("DSP download", m_Running ? "COM error" : "stopped");
             SetReturnCode(1);
             view_.Console("\nCOM error.");
         }
     } while (false);
     LeaveRunningState(false);
+    FinishRecord(returnCode_);
 }
 
 void UpdateController::RunAutoBootUpdate() {
@@ -299,7 +357,8 @@ void UpdateController::RunAutoBootUpdate() {
     EnterRunningState();
     SayStep(kExtracting);
     // Each failure says why on the console or the status line, as the step it happened in.
-    auto fail = [this](const char* consoleText) {
+    auto fail = [this](const char* step, const std::string& detail, const char* consoleText) {
+        record_.Fail(step, detail);
         SetReturnCode(1);
         if (view_.ConsoleMode()) {
             view_.WriteConsole(consoleText);
@@ -309,7 +368,7 @@ void UpdateController::RunAutoBootUpdate() {
     };
     do {
         if (!steps_.ConnectToRadio(false)) {
-            fail("Error.");
+            fail("connect", "", "Error.");
             break;
         }
         bool majorMismatch = false;
@@ -318,6 +377,7 @@ void UpdateController::RunAutoBootUpdate() {
         const bool upgrade =
             steps_.CheckBootVersionAuto(majorMismatch, commError, formMismatch, m_UseBootTwo);
         if (upgrade) {
+            record_.AddStep("boot check", UpdateRecord::Result::Done, "boot code out of date");
             if (!PrepareImages(true, "Error.")) {
                 break;
             }
@@ -325,10 +385,16 @@ void UpdateController::RunAutoBootUpdate() {
             view_.SetStatus(kIdle);
             DeleteJoinedFiles();
             if (result != 1) {
-                fail("\nError.");
+                fail("boot download",
+                     cancel_.Cancelled() ? "stopped" : "download result " + std::to_string(result),
+                     "\nError.");
                 break;
             }
+            record_.AddStep("boot download", UpdateRecord::Result::Done);
             if (console) {
+                record_.nextStep =
+                    "put the radio back into bootload mode and run the updater again for the "
+                    "application code";
                 SetReturnCode(2);
                 break;
             }
@@ -342,23 +408,32 @@ void UpdateController::RunAutoBootUpdate() {
             view_.SetStatus(kExtracting);
             m_UseBootTwo = false;
             if (!steps_.ExtractEmbeddedFiles(false, false, m_LoaderFileName, m_CodeFileName)) {
+                record_.Fail("extract");
                 SetReturnCode(1);
                 view_.SetStatus(kIdle);
                 break;
             }
             view_.SetStatus(kCheckingTarget);
             if (!steps_.CheckTargetRadio()) {
+                record_.Fail("target check");
                 break;
             }
         } else if (majorMismatch) {
+            record_.Fail("boot check", "the major boot versions of the radio and the build differ");
+            record_.nextStep = "use the updater built for this radio's boot code";
             SetReturnCode(1);
             view_.Say("Error: the major boot versions of the radio and file are different.");
             break;
         } else if (commError) {
+            record_.Fail("boot check", "no answer to the boot version query");
             SetReturnCode(1);
             view_.Say("Communication error while trying to retrieve boot version.");
             break;
         } else if (formMismatch) {
+            record_.Fail("boot check", build_.radioModel == 1
+                                           ? "a portable radio is connected to a mobile build"
+                                           : "a mobile radio is connected to a portable build");
+            record_.nextStep = "use the updater built for this radio";
             SetReturnCode(1);
             const char* text =
                 build_.radioModel == 1
@@ -374,6 +449,7 @@ void UpdateController::RunAutoBootUpdate() {
             }
             break;
         } else {
+            record_.AddStep("boot check", UpdateRecord::Result::Done, "boot code current");
             m_UseBootTwo = false;
             if (!PrepareImages(false, "\nError.")) {
                 break;
@@ -386,6 +462,7 @@ void UpdateController::RunAutoBootUpdate() {
         }
         DeleteJoinedFiles();
         if (m_Running && result == 1) {
+            record_.AddStep("application download", UpdateRecord::Result::Done);
             const ResetOutcome outcome = MapResetResult(ResetRadio());
             SetReturnCode(outcome.returnCode);
             if (!console && outcome.formatBox) {
@@ -393,11 +470,14 @@ void UpdateController::RunAutoBootUpdate() {
             }
             view_.Say(console ? std::string(outcome.text) : WithBackupPath(outcome.text));
         } else {
+            record_.Fail("application download",
+                         m_Running ? "download result " + std::to_string(result) : "stopped");
             SetReturnCode(1);
             view_.Console("\nCOM error.");
         }
     } while (false);
     LeaveRunningState(false);
+    FinishRecord(returnCode_);
 }
 
 }  // namespace quillon

@@ -7,6 +7,7 @@
 #include "app/core/CodeplugExchange.h"
 #include "app/core/ProgressTimer.h"
 #include "app/core/RadioRestore.h"
+#include "app/core/UpdateRecord.h"
 #include "app/core/UpdateSteps.h"
 #include "app/core/UpdaterView.h"
 #include "link/Comm.h"
@@ -90,6 +91,13 @@ public:
         stopRequested_ = std::move(requested);
     }
     RadioRestore& Restore() { return restore_; }
+
+    // The record of the last update run (begun when it entered the running state).
+    const UpdateRecord& Record() const { return record_; }
+    // Called with the record when an update run has ended.
+    void SetRunFinished(std::function<void(const UpdateRecord&)> finished) {
+        runFinished_ = std::move(finished);
+    }
     ProgressTimer& Progress() { return progress_; }
 
 private:
@@ -106,6 +114,8 @@ private:
     int RunDownload(bool boot, bool dsp, bool consoleProgress);
     void Stop();
     bool StopRequested() const { return stopRequested_ && stopRequested_(); }
+    // Ends the run's record with `code` and hands it on.
+    void FinishRecord(int code);
 
     CommSession& link_;
     EventPump& pump_;
@@ -117,6 +127,8 @@ private:
     RadioRestore restore_;
     std::function<void(int)> returnCodeSink_;
     std::function<bool()> stopRequested_;
+    std::function<void(const UpdateRecord&)> runFinished_;
+    UpdateRecord record_;
     int returnCode_ = 0;
 
     bool m_Running = false;

@@ -4,6 +4,7 @@
 #include <istream>
 #include <string>
 
+#include "app/core/UpdateRecord.h"
 #include "serial/CancelFlag.h"
 #include "serial/ProgressReport.h"
 
@@ -27,6 +28,10 @@ struct UpdateBuild {
 class UpdateSteps {
 public:
     virtual ~UpdateSteps() = default;
+
+    // Where the steps note what they learn of the radio (port, device, versions) and why a
+    // step of theirs failed; none by default.
+    virtual void SetRecord(UpdateRecord* /*record*/) {}
 
     // Opens the link (115200 bit/s unless `lowSpeed`); false when nothing is open.
     virtual bool ConnectToRadio(bool lowSpeed) = 0;

@@ -1,7 +1,10 @@
 #include "app/core/Updater.h"
 
+#include <cstdio>
+
 #include "app/core/RadioType.h"
 #include "app/core/TransferCodeplugExchange.h"
+#include "app/core/UpdateLog.h"
 
 namespace quillon {
 
@@ -24,12 +27,23 @@ Updater::Updater(UpdaterEnvironment environment)
     // The codeplug transfer watches the controller's Stop as the link does.
     CodeplugExchangeFactory exchange = [this](CommSession& link, const std::string& serial,
                                               UpdaterView& view) {
-        return TransferCodeplugExchange::Factory(&controller_->Cancel())(link, serial, view);
+        return TransferCodeplugExchange::Factory(&controller_->Cancel(), env_.codeplugPassword)(
+            link, serial, view);
     };
     controller_ =
         std::make_unique<UpdateController>(*link_, env_.pump, env_.view, *steps_, build,
                                            std::move(exchange), CodeplugBackup(env_.backupFolder));
     link_->SetCancelFlag(&controller_->Cancel());
+    if (env_.updateLog) {
+        // The log is a record for later; one that cannot be written never changes the update.
+        controller_->SetRunFinished([path = *env_.updateLog](const UpdateRecord& record) {
+            std::string error;
+            if (!UpdateLog(path).Append(record, error)) {
+                std::fprintf(stderr, "warning: the update log %s could not be written: %s\n",
+                             path.c_str(), error.c_str());
+            }
+        });
+    }
 }
 
 Updater::~Updater() {

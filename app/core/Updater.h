@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,10 @@ struct UpdaterEnvironment {
     std::filesystem::path programPath;  // the program file
     std::string backupFolder;           // where read-out codeplugs are kept
     UpdaterView& view;                  // the window, the console or a test's recorder
+    // The update log file (none: no log is kept; empty: wanted, but there is no place for it).
+    std::optional<std::string> updateLog = std::nullopt;
+    // The codeplug password given for unattended runs (none: the view asks).
+    std::optional<std::string> codeplugPassword = std::nullopt;
 };
 
 // The updater put together once from its environment: the link session with its time-out

@@ -22,12 +22,17 @@ TEST(TransferRestore, TheRadioGetsBackTheConversionOfWhatItHeld) {
         bool console;
         const char* typed;
         int result;
+        const char* given = nullptr;  // the password given beforehand (none: the view asks)
+        int asks = -1;                // the view's password prompts, when counted
     } rows[] = {
         {"5.9, no password", 0x0509, "", true, "", kRestoreWritten},
         {"5.8, no password", 0x0508, "", true, "", kRestoreWritten},
         {"password typed in the window", 0x0509, "4711", false, "47-11", kRestoreWritten},
         {"wrong password", 0x0509, "4711", false, "1234", kRestoreUploadFailed},
         {"the console asks nobody", 0x0509, "4711", true, "", kRestoreUploadFailed},
+        {"password given beforehand", 0x0509, "4711", true, "", kRestoreWritten, "4711", 0},
+        {"wrong password given, offered once", 0x0509, "4711", false, "4711", kRestoreUploadFailed,
+         "1234", 0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -43,11 +48,28 @@ TEST(TransferRestore, TheRadioGetsBackTheConversionOfWhatItHeld) {
         view.typed = row.typed;
         ProgressTimer progress(link.pump, view);
         sim::testing::TempDir backups;
-        RadioRestore restore(link.session, link.pump, view, progress,
-                             TransferCodeplugExchange::Factory(nullptr),
-                             CodeplugBackup(backups.Path()));
+        RadioRestore restore(
+            link.session, link.pump, view, progress,
+            TransferCodeplugExchange::Factory(
+                nullptr, row.given ? std::optional<std::string>(row.given) : std::nullopt),
+            CodeplugBackup(backups.Path()));
+        UpdateRecord record;
+        restore.SetRecord(&record);
         link.radio.Restart();
         EXPECT_EQ(restore.ResetRadio(), row.result) << view.transcript;
+        if (row.asks >= 0) {
+            EXPECT_EQ(view.passwordAsks, row.asks);
+        }
+        if (row.given != nullptr) {
+            // Offered once to the upload, and once more to the download when the upload took it.
+            EXPECT_EQ(link.radio.Radio().Codeplug().PasswordsTried(),
+                      row.result == kRestoreWritten ? 2 : 1);
+        }
+        // What the record says of the restore: the backup, or why there is none.
+        EXPECT_EQ(record.backup, restore.BackupPath());
+        EXPECT_EQ(record.serial.size(), 16u);
+        EXPECT_EQ(record.reason.rfind("password required", 0) == 0, row.result != kRestoreWritten)
+            << record.reason;
         const auto& radio = link.radio.Radio().Codeplug();
         if (row.result == kRestoreWritten) {
             const std::vector<uint8_t> expected =

@@ -135,8 +135,15 @@ TEST(UpdateController, AutoBootOutcomesAndReturnCodes) {
         rig.record.uploadResult = record.uploadResult;
         rig.record.downloadResult = record.downloadResult;
 
+        std::vector<UpdateRecord> finished;
+        rig.controller->SetRunFinished([&](const UpdateRecord& r) { finished.push_back(r); });
         rig.controller->RunAutoBootUpdate();
         EXPECT_EQ(rig.controller->ReturnCode(), c.returnCode) << rig.view.transcript;
+        // Every run hands on one record with its code; a failed one says why.
+        ASSERT_EQ(finished.size(), 1u);
+        EXPECT_EQ(finished[0].returnCode, c.returnCode);
+        EXPECT_EQ(finished[0].reason.empty(), c.returnCode == 0) << finished[0].reason;
+        EXPECT_EQ(finished[0].FirstFailure() != nullptr, c.returnCode == 1 || c.returnCode == 3);
         const std::string& t = rig.view.transcript;
         EXPECT_TRUE(
             t.size() >= c.transcriptEnd.size() &&
@@ -247,7 +254,16 @@ TEST(UpdateController, ManualBootAndDspDownloadsNeverTouchTheCodeplug) {
         build.upgradeType = row.upgradeType;
         ControllerRig rig(false, build);
         rig.view.typed = row.upgradeType == 2 ? "pelican" : "marigold";
+        int runs = 0;
+        rig.controller->SetRunFinished([&runs](const UpdateRecord& r) {
+            ++runs;
+            EXPECT_FALSE(r.console);
+            EXPECT_EQ(r.returnCode, 0) << r.reason;
+            ASSERT_FALSE(r.steps.empty());
+            EXPECT_NE(r.steps.back().name.find("download"), std::string::npos);
+        });
         rig.controller->Start(row.bootSelected);
+        EXPECT_EQ(runs, 1);
         EXPECT_NE(std::find(rig.steps.calls.begin(), rig.steps.calls.end(), row.download),
                   rig.steps.calls.end());
         EXPECT_EQ(rig.record.uploads, 0);

@@ -3,12 +3,14 @@
 // the code the radio received and the codeplug written back.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <signal.h>
 
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "app/core/CommandLine.h"
@@ -100,12 +102,24 @@ TEST(UpdaterProgram, UsageAndInvalidOptionsByteForByte) {
         UpdaterRun run;
         run.args = row.args;
         run.folder = dir.Path();
-        run.environment = {"QUILLON_COM_DIR=" + dir.Path() + "/com"};
+        run.environment = {"QUILLON_COM_DIR=" + dir.Path() + "/com",
+                           "XDG_STATE_HOME=" + dir.Path() + "/state"};
         run.timeoutMs = 20000;
         run.Run();
         EXPECT_EQ(run.out, row.out) << row.args.back();
         EXPECT_EQ(run.exitCode, row.code) << row.args.back();
+        // A refusal's summary and log line say what was refused; the help says nothing more.
+        EXPECT_EQ(run.err.find("return code 1 (general error): the command line was refused") !=
+                      std::string::npos,
+                  row.code == 1)
+            << run.err;
     }
+    std::ifstream log(dir.Path() + "/state/quillon/updates.jsonl");
+    int lines = 0;
+    for (std::string line; std::getline(log, line); ++lines) {
+        EXPECT_EQ(nlohmann::json::parse(line)["steps"][0]["step"], "command line");
+    }
+    EXPECT_EQ(lines, 6);
     // A temporary folder that cannot be used is told on standard error, and the run goes on.
     UpdaterRun badTemp;
     badTemp.args = {"/?"};
@@ -157,6 +171,7 @@ struct UpdateRun {
         run.folder = dir.Path() + "/run";
         run.environment = {"QUILLON_COM_DIR=" + dir.Path() + "/com",
                            "XDG_DATA_HOME=" + dir.Path() + "/data",
+                           "XDG_STATE_HOME=" + dir.Path() + "/state",
                            "QUILLON_TRACE=" + dir.Path() + "/trace.log"};
         if (interrupt) {
             interrupt(run);
@@ -179,6 +194,26 @@ struct UpdateRun {
         return files;
     }
     bool WorkingFolderEmpty() const { return fs::is_empty(dir.Path() + "/run"); }
+    // The update log's lines, each parsed (a line that does not parse fails the test).
+    std::vector<nlohmann::json> LogLines() const {
+        std::vector<nlohmann::json> lines;
+        std::ifstream in(dir.Path() + "/state/quillon/updates.jsonl");
+        for (std::string line; std::getline(in, line);) {
+            lines.push_back(nlohmann::json::parse(line));
+        }
+        return lines;
+    }
+    // The one log line of the run, checked against the run's pid-less facts.
+    nlohmann::json OnlyLogLine() const {
+        const std::vector<nlohmann::json> lines = LogLines();
+        EXPECT_EQ(lines.size(), 1u) << Log();
+        if (lines.empty()) {
+            return nlohmann::json::object();
+        }
+        EXPECT_EQ(lines[0]["return_code"], run.exitCode);
+        EXPECT_EQ(lines[0]["mode"], "console");
+        return lines[0];
+    }
 
     TempDir dir;
     std::unique_ptr<SimProcess> radio;
@@ -235,6 +270,15 @@ INSTANTIATE_TEST_SUITE_P(FromOlderFormats, CompleteUpdate, ::testing::Values("5.
 TEST(UpdaterProgram, OutOfDateBootCodeIsUpgradedAndTheRunEndsWithTwo) {
     UpdateRun u("boot-out-of-date.json", "5.9");
     EXPECT_EQ(u.run.exitCode, 2) << u.Log();
+    // The console's last word, on standard error alone.
+    EXPECT_NE(u.run.err.find("return code 2 (boot code upgraded"), std::string::npos) << u.Log();
+    EXPECT_NE(u.run.err.find("back into bootload mode and run the updater again"),
+              std::string::npos);
+    const nlohmann::json line = u.OnlyLogLine();
+    EXPECT_EQ(line["port"], 7);
+    EXPECT_EQ(line["versions_before"]["Boot Load Version"], "6.5");
+    EXPECT_NE(line["versions_after"]["Boot Load Version"], "6.5");
+    EXPECT_EQ(line["steps"].back()["step"], "boot download");
     const std::string end = "\rDownloading Bootloader code...100% complete...Done.\n";
     ASSERT_GE(u.run.out.size(), end.size());
     EXPECT_EQ(u.run.out.substr(u.run.out.size() - end.size()), end);
@@ -244,17 +288,39 @@ TEST(UpdaterProgram, OutOfDateBootCodeIsUpgradedAndTheRunEndsWithTwo) {
     EXPECT_TRUE(u.WorkingFolderEmpty());
 }
 
+TEST(UpdaterProgram, AnUpdateLogThatCannotBeWrittenChangesNothingButAWarning) {
+    std::string stateFile;
+    UpdateRun u("boot-out-of-date.json", "5.9", [&stateFile](UpdaterRun& run) {
+        stateFile = run.folder + "/../state-is-a-file";
+        std::ofstream(stateFile) << "x";
+        for (std::string& variable : run.environment) {
+            if (variable.rfind("XDG_STATE_HOME=", 0) == 0) {
+                variable = "XDG_STATE_HOME=" + stateFile;
+            }
+        }
+    });
+    EXPECT_EQ(u.run.exitCode, 2) << u.Log();
+    EXPECT_NE(u.run.err.find("warning: the update log " + stateFile), std::string::npos) << u.Log();
+    EXPECT_NE(u.run.err.find("return code 2"), std::string::npos) << u.Log();
+    const std::string end = "\rDownloading Bootloader code...100% complete...Done.\n";
+    EXPECT_EQ(u.run.out.substr(u.run.out.size() - end.size()), end);
+}
+
 TEST(UpdaterProgram, RefusalsEndWithOne) {
     const struct {
         const char* scenario;
         const char* end;
+        const char* reason;  // in the summary and the log
     } rows[] = {
         {"other-boot-generation.json",
-         "Error: the major boot versions of the radio and file are different."},
+         "Error: the major boot versions of the radio and file are different.",
+         "boot check failed (the major boot versions"},
         {"wrong-kind.json",
          "This Quillon Code Updater is intended for a portable radio, and\ncannot be used with "
-         "the connected mobile radio."},
-        {"silent-radio.json", "Communication error while trying to retrieve boot version."},
+         "the connected mobile radio.",
+         "boot check failed (a mobile radio"},
+        {"silent-radio.json", "Communication error while trying to retrieve boot version.",
+         "boot check failed (no answer"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.scenario);
@@ -263,6 +329,10 @@ TEST(UpdaterProgram, RefusalsEndWithOne) {
         const std::string end = row.end;
         ASSERT_GE(u.run.out.size(), end.size()) << u.Log();
         EXPECT_EQ(u.run.out.substr(u.run.out.size() - end.size()), end) << u.Log();
+        EXPECT_NE(u.run.err.find(std::string("return code 1 (general error): ") + row.reason),
+                  std::string::npos)
+            << u.Log();
+        EXPECT_EQ(u.OnlyLogLine()["reason"].get<std::string>().rfind(row.reason, 0), 0u);
         EXPECT_FALSE(fs::exists(u.dir.Path() + "/code.bin"));
         EXPECT_TRUE(u.WorkingFolderEmpty());
     }
@@ -274,6 +344,9 @@ TEST(UpdaterProgram, ACodeplugFormatNoConversionReachesEndsWithThree) {
     const std::string end = "Uploading codeplug...Done.";
     ASSERT_GE(u.run.out.size(), end.size());
     EXPECT_EQ(u.run.out.substr(u.run.out.size() - end.size()), end) << u.Log();
+    EXPECT_NE(u.run.err.find("format too old: no conversion reaches codeplug format 5.7 from 5.9"),
+              std::string::npos)
+        << u.Log();
     EXPECT_FALSE(fs::exists(u.dir.Path() + "/written.cpl"));
     EXPECT_TRUE(u.WorkingFolderEmpty());
 }
@@ -287,6 +360,42 @@ TEST(UpdaterProgram, AProtectedCodeplugIsLeftAloneOnTheConsole) {
     EXPECT_EQ(u.run.out.substr(u.run.out.size() - end.size()), end) << u.Log();
     EXPECT_FALSE(fs::exists(u.dir.Path() + "/written.cpl"));
     EXPECT_TRUE(u.Backups().empty());
+    EXPECT_NE(u.run.err.find("return code 3 (codeplug not restored, application code upgraded): "
+                             "password required"),
+              std::string::npos)
+        << u.Log();
+    EXPECT_EQ(u.OnlyLogLine()["steps"].back()["step"], "codeplug upload");
+}
+
+TEST(UpdaterProgram, APasswordFileRestoresAProtectedCodeplugUnattended) {
+    const struct {
+        const char* name;
+        mode_t mode;
+        const char* content;
+        int exitCode;
+        const char* err;
+    } rows[] = {
+        {"private", 0600, "4711\nsecond line\n", 0, "return code 0 (success)"},
+        {"readable by others", 0644, "4711\n", 1, "(mode 0644); it is not used"},
+        {"readable by the group", 0640, "4711\n", 1, "chmod 600"},
+        {"a wrong password is offered once", 0600, "1234\n", 3, "password required"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        UpdateRun u("password-codeplug.json", "5.9", [&row](UpdaterRun& run) {
+            const std::string file = run.folder + "/../password";
+            std::ofstream(file) << row.content;
+            ASSERT_EQ(::chmod(file.c_str(), row.mode), 0);
+            run.environment.push_back("QUILLON_CODEPLUG_PASSWORD_FILE=" + file);
+        });
+        EXPECT_EQ(u.run.exitCode, row.exitCode) << u.Log();
+        EXPECT_NE(u.run.err.find(row.err), std::string::npos) << u.Log();
+        EXPECT_EQ(fs::exists(u.dir.Path() + "/written.cpl"), row.exitCode == 0);
+        // A refused file starts nothing: no code reaches the radio.
+        EXPECT_EQ(fs::exists(u.dir.Path() + "/code.bin"), row.exitCode != 1);
+        const nlohmann::json line = u.OnlyLogLine();
+        EXPECT_EQ(line["backup"].is_string(), row.exitCode == 0) << line.dump();
+    }
 }
 
 TEST(UpdaterProgram, AFailedVerificationIsToldAndTheCodeplugWrittenAllTheSame) {

@@ -1,0 +1,144 @@
+#include "app/core/UpdateLog.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+namespace quillon {
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+json TextOrNull(const std::string& text) {
+    return text.empty() ? json(nullptr) : json(text);
+}
+
+json VersionsOrNull(const UpdateRecord::Versions& versions) {
+    if (versions.empty()) {
+        return nullptr;
+    }
+    json object = json::object();
+    for (const auto& [name, value] : versions) {
+        object[name] = value;
+    }
+    return object;
+}
+
+const char* ResultText(UpdateRecord::Result result) {
+    switch (result) {
+        case UpdateRecord::Result::Done:
+            return "done";
+        case UpdateRecord::Result::Failed:
+            return "failed";
+        case UpdateRecord::Result::Skipped:
+            break;
+    }
+    return "skipped";
+}
+
+bool AbsoluteVariable(const char* name, std::string& value) {
+    const char* text = std::getenv(name);
+    if (text == nullptr || text[0] != '/') {
+        return false;
+    }
+    value = text;
+    return true;
+}
+
+}  // namespace
+
+std::string UpdateLog::DefaultPath() {
+    std::string folder;
+    if (AbsoluteVariable("XDG_STATE_HOME", folder)) {
+        return folder + "/quillon/updates.jsonl";
+    }
+    if (AbsoluteVariable("HOME", folder)) {
+        return folder + "/.local/state/quillon/updates.jsonl";
+    }
+    return {};
+}
+
+std::string UpdateLog::TimeText(UpdateRecord::Clock::time_point when) {
+    const std::time_t seconds = UpdateRecord::Clock::to_time_t(when);
+    std::tm parts{};
+    gmtime_r(&seconds, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+    return text;
+}
+
+std::string UpdateLog::Line(const UpdateRecord& record, long pid) {
+    json steps = json::array();
+    for (const UpdateRecord::Step& step : record.steps) {
+        steps.push_back({{"step", step.name},
+                         {"result", ResultText(step.result)},
+                         {"detail", TextOrNull(step.detail)}});
+    }
+    const bool ended = record.ended != UpdateRecord::Clock::time_point{};
+    json line = {
+        {"started", TimeText(record.started)},
+        {"ended", ended ? json(TimeText(record.ended)) : json(nullptr)},
+        {"pid", pid},
+        {"mode", record.console ? "console" : "window"},
+        {"port", record.port > 0 ? json(record.port) : json(nullptr)},
+        {"device", TextOrNull(record.device)},
+        {"serial", TextOrNull(record.serial)},
+        {"model", TextOrNull(record.model)},
+        {"series", TextOrNull(record.series)},
+        {"versions_before", VersionsOrNull(record.versionsBefore)},
+        {"versions_after", VersionsOrNull(record.versionsAfter)},
+        {"codeplug_format_before", TextOrNull(record.codeplugFormatBefore)},
+        {"codeplug_format_after", TextOrNull(record.codeplugFormatAfter)},
+        {"steps", steps},
+        {"return_code", record.returnCode},
+        {"meaning", UpdateRecord::MeaningOf(record.returnCode)},
+        {"reason", record.returnCode == 0 ? json(nullptr) : TextOrNull(record.reason)},
+        {"backup", TextOrNull(record.backup)},
+    };
+    // Texts from the radio or the file system may hold any byte: they are replaced rather than
+    // losing the line.
+    return line.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+bool UpdateLog::Append(const UpdateRecord& record, std::string& error) const {
+    return AppendLine(Line(record, static_cast<long>(::getpid())), error);
+}
+
+bool UpdateLog::AppendLine(const std::string& line, std::string& error) const {
+    if (path_.empty()) {
+        error = "no log folder (neither XDG_STATE_HOME nor HOME is set)";
+        return false;
+    }
+    std::error_code folderError;
+    std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), folderError);
+    const int fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    const std::string whole = line + "\n";
+    ssize_t written = 0;
+    do {
+        written = ::write(fd, whole.data(), whole.size());
+    } while (written < 0 && errno == EINTR);
+    const int writeErrno = errno;
+    const bool closed = ::close(fd) == 0;
+    if (written != static_cast<ssize_t>(whole.size())) {
+        error = written < 0 ? std::strerror(writeErrno) : "the line was cut short (disk full?)";
+        return false;
+    }
+    if (!closed) {
+        error = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace quillon
