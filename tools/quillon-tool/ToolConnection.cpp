@@ -9,6 +9,7 @@
 #include "serial/posix/ComPortPath.h"
 #include "serial/posix/PollEventPump.h"
 #include "serial/posix/PosixSerialLine.h"
+#include "tools/quillon-tool/PortAdvice.h"
 #include "tools/quillon-tool/ToolCommand.h"
 #ifdef QUILLON_TOOL_PORT_MODE
 #include <QCoreApplication>
@@ -19,25 +20,6 @@
 #endif
 
 namespace quillon::tool {
-
-bool ResolvePort(const std::string& port, ResolvedPort& resolved, std::string& error) {
-    if (port.find('/') != std::string::npos) {
-        resolved = {port, port};
-        return true;
-    }
-    int number = 0;
-    if (!port.empty() && port.size() <= 3 &&
-        port.find_first_not_of("0123456789") == std::string::npos) {
-        number = std::stoi(port);
-    }
-    if (number < ComPortPath::kFirst || number > ComPortPath::kLast) {
-        error =
-            "--port: expected a COM number from 1 to 255 or a device path, got \"" + port + "\".";
-        return false;
-    }
-    resolved = {ComPortPath::Resolve(number), "COM" + std::to_string(number)};
-    return true;
-}
 
 namespace {
 
@@ -76,10 +58,10 @@ private:
 // the others keep the poll loop.
 class ToolConnection::Machine {
 public:
-    Machine(const ResolvedPort& port, bool isPath, UpdaterView* view)
+    Machine(const PortArgument& port, bool isPath, UpdaterView* view)
         : view(view != nullptr ? *view : quiet), resources(EmbeddedResourceEntries()) {
         if (isPath) {
-            fixed = std::make_unique<FixedPort>(port.devicePath);
+            fixed = std::make_unique<FixedPort>(port.path);
         }
         ResourceAttributes attributes;
         const bool mobile = EmbeddedFiles::ReadResourceAttributes(resources, quiet, attributes) &&
@@ -127,12 +109,11 @@ public:
 };
 
 ToolConnection::ToolConnection(const std::string& port, UpdaterView* view) {
-    portOk_ = ResolvePort(port, resolved_, error_);
-    const bool isPath = port.find('/') != std::string::npos;
-    if (portOk_ && !isPath) {
-        portNumber_ = std::stoi(port);
+    portOk_ = PortArgument::Parse(port, port_, error_);
+    if (portOk_ && !port_.isPath) {
+        portNumber_ = port_.number;
     }
-    machine_ = std::make_unique<Machine>(resolved_, portOk_ && isPath, view);
+    machine_ = std::make_unique<Machine>(port_, portOk_ && port_.isPath, view);
     pump_ = machine_->pump.get();
     updater_ = std::make_unique<Updater>(UpdaterEnvironment{*pump_,
                                                             PosixSerialLine::Factory(),
@@ -170,15 +151,20 @@ ToolConnection::Result ToolConnection::Open(bool lowSpeed) {
         error_.clear();
         return Result::kOpen;
     }
-    error_ = connection.LastError();
     OpenFailure failure = updater_->Link().LastOpenFailure();
-    if (failure.devicePath.empty()) {
-        failure.devicePath = resolved_.name;  // a number with no device behind it
+    if (failure.reason == OpenFailure::Reason::None && !port_.path.empty()) {
+        // Refused before an open was tried (a port the list does not show): try it to tell why.
+        PosixSerialLine probe;
+        failure = probe.Open(port_.path, {});
     }
-    if (failure.reason != OpenFailure::Reason::None) {
-        error_ += "\n" + failure.Describe();
-    }
+    portProblem_ = PortAdvice::OpenFailed(port_, failure);
+    error_ = connection.LastError();
+    error_ += (error_.empty() ? "" : "\n") + portProblem_;
     return Result::kNotOpened;
+}
+
+std::string ToolConnection::NoAnswerHint() const {
+    return PortAdvice::NoAnswer(port_);
 }
 
 int ToolConnection::Open(bool lowSpeed, std::ostream& err) {
