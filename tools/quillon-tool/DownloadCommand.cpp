@@ -144,13 +144,13 @@ int RunDownload(const DownloadOptions& options) {
         loader.open(options.loader, std::ios::binary);
         if (!loader) {
             std::cerr << "Cannot read the loader " << options.loader << ".\n";
-            return kExitFailed;
+            return kExitUsage;  // a file refused
         }
     }
     std::ifstream image(options.dsp.empty() ? options.code : options.dsp, std::ios::binary);
     if (!image) {
         std::cerr << "Cannot read " << (options.dsp.empty() ? options.code : options.dsp) << ".\n";
-        return kExitFailed;
+        return kExitUsage;
     }
     if (!options.dsp.empty() && options.loader.empty()) {
         std::cerr << "--dsp needs --loader.\n";
