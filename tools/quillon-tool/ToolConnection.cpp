@@ -10,6 +10,7 @@
 #include "serial/posix/PollEventPump.h"
 #include "serial/posix/PosixSerialLine.h"
 #include "tools/quillon-tool/PortAdvice.h"
+#include "tools/quillon-tool/QuietView.h"
 #include "tools/quillon-tool/ToolCommand.h"
 #ifdef QUILLON_TOOL_PORT_MODE
 #include <QCoreApplication>
@@ -22,20 +23,6 @@
 namespace quillon::tool {
 
 namespace {
-
-// The view of a command that reports on its own: the connection's messages are not shown (the
-// caller prints the connection's error), and texts meant for a console go nowhere.
-class QuietView : public UpdaterView {
-public:
-    bool ConsoleMode() const override { return true; }
-    void SetStatus(const std::string&) override {}
-    void WriteConsole(const std::string&) override {}
-    MessageAnswer ShowMessage(const std::string&, const std::string&, MessageIcon,
-                              MessageButtons) override {
-        return MessageAnswer::Ok;
-    }
-    void SetProgress(int, int) override {}
-};
 
 // --port PATH: the one port there is, as COM 1.
 class FixedPort : public PortPresence {

@@ -3,30 +3,15 @@
 #include "app/core/EmbeddedFiles.h"
 #include "app/core/RadioType.h"
 #include "app/core/ResourceTable.h"
+#include "tools/quillon-tool/QuietView.h"
 #include "tools/version/ProgramVersion.h"
 
 namespace quillon::tool {
-namespace {
-
-// Reads the record without showing anything.
-class NoView : public UpdaterView {
-public:
-    bool ConsoleMode() const override { return true; }
-    void SetStatus(const std::string&) override {}
-    void WriteConsole(const std::string&) override {}
-    MessageAnswer ShowMessage(const std::string&, const std::string&, MessageIcon,
-                              MessageButtons) override {
-        return MessageAnswer::Ok;
-    }
-    void SetProgress(int, int) override {}
-};
-
-}  // namespace
 
 std::string ToolVersionText() {
     std::string text = ProgramVersion::Line("quillon-tool") + "\nProfile: " QUILLON_PROFILE_NAME;
     const ResourceTable resources(EmbeddedResourceEntries());
-    NoView view;
+    QuietView view;  // the record is read without showing anything
     ResourceAttributes a;
     if (EmbeddedFiles::ReadResourceAttributes(resources, view, a)) {
         text += " (" + EmbeddedFiles::ModelName(a.RadioModel) + ", series " +
