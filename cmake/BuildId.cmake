@@ -10,10 +10,22 @@ else()
     set(id "unknown")
     find_program(git_program git)
     if(git_program)
-        execute_process(COMMAND ${git_program} -C ${SOURCE} rev-parse --short=12 HEAD
-                        OUTPUT_VARIABLE commit RESULT_VARIABLE failed
+        # Only a checkout of these sources counts, not one of a folder they were unpacked in.
+        execute_process(COMMAND ${git_program} -C ${SOURCE} rev-parse --show-toplevel
+                                --short=12 HEAD
+                        OUTPUT_VARIABLE answer RESULT_VARIABLE failed
                         OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-        if(NOT failed AND commit)
+        string(REPLACE "\n" ";" answer "${answer}")
+        list(LENGTH answer lines)
+        set(top "")
+        set(commit "")
+        if(lines EQUAL 2)
+            list(GET answer 0 top)
+            list(GET answer 1 commit)
+            file(REAL_PATH "${top}" top)
+        endif()
+        file(REAL_PATH "${SOURCE}" source_path)
+        if(NOT failed AND commit AND top STREQUAL source_path)
             set(id "${commit}")
             execute_process(COMMAND ${git_program} -C ${SOURCE} status --porcelain
                                     --untracked-files=no
