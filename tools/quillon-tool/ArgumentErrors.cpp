@@ -123,7 +123,12 @@ std::string ArgumentErrors::Explain(const CLI::App& app, const CLI::ParseError& 
             command.get_require_subcommand_min() > 0) {
             return "error: a command is needed" + where + " (commands: " + commands + ")\n" + help;
         }
-        return "error: " + (path.empty() ? "" : path + ": ") + error.what() + "\n" + help;
+        std::string what = error.what();
+        if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr &&
+            what.find(" missing") != std::string::npos) {
+            what = what.substr(0, what.find(':')) + " needs a value";  // not "1 required TEXT"
+        }
+        return "error: " + (path.empty() ? "" : path + ": ") + what + "\n" + help;
     }
     const std::string& word = unknown.front();
 

@@ -48,6 +48,7 @@ TEST(ToolCommandLine, ArgumentErrorsNameTheWordAndTheNearestOne) {
          "'read'?\n"},
         {{}, "error: a command is needed (commands: codeplug, download, identify, info, ports)\n"},
         {{"info"}, "error: info: --port is required\n"},
+        {{"info", "--port"}, "error: info: --port needs a value\n"},
         {{"info", "--port", "3", "--radio-type", "2"}, "error: info: --radio-type: 2 not in "},
         {{"ports", "--bogus"}, "error: unknown option '--bogus' for 'ports'\n"},
     };
