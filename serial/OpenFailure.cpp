@@ -22,7 +22,14 @@ const char* OpenFailure::ReasonName(Reason reason) {
 
 std::string OpenFailure::Describe() const {
     const std::string device = devicePath.empty() ? std::string("(no device)") : devicePath;
-    std::string text = device + ": " + ReasonName(reason);
+    return device + ": " + Explanation();
+}
+
+std::string OpenFailure::Explanation() const {
+    std::string text = ReasonName(reason);
+    if (reason == Reason::NotATerminal && !kind.empty()) {
+        text += " (" + kind + ")";
+    }
     if (reason == Reason::Other && systemError != 0) {
         text += " " + std::to_string(systemError);
     }

@@ -19,10 +19,13 @@ struct OpenFailure {
     Reason reason = Reason::None;
     std::string devicePath;
     std::string group;    // PermissionDenied: the group that owns the device, when known
+    std::string kind;     // NotATerminal: what is there instead ("a folder"), when known
     int systemError = 0;  // the errno behind the failure, 0 when none
 
     // One line naming the device, what went wrong and, where there is one, the fix.
     std::string Describe() const;
+    // The same without the device: "not a serial device (a folder)".
+    std::string Explanation() const;
     // A short name of the reason ("permission denied"), for lists and traces.
     static const char* ReasonName(Reason reason);
 };

@@ -23,6 +23,23 @@ std::string DeviceAccess::GroupOf(const std::string& path) {
     return found->gr_name;
 }
 
+std::string DeviceAccess::KindOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return {};
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return "a folder";
+    }
+    if (S_ISREG(st.st_mode)) {
+        return "a plain file";
+    }
+    if (S_ISCHR(st.st_mode)) {
+        return "a device that is not a terminal";
+    }
+    return "not a device";
+}
+
 OpenFailure DeviceAccess::Explain(const std::string& path, int error) {
     OpenFailure failure;
     failure.devicePath = path;
@@ -38,7 +55,9 @@ OpenFailure DeviceAccess::Explain(const std::string& path, int error) {
             failure.reason = OpenFailure::Reason::NoSuchDevice;
             break;
         case ENOTTY:
+        case EISDIR:
             failure.reason = OpenFailure::Reason::NotATerminal;
+            failure.kind = KindOf(path);
             break;
         case EACCES:
         case EPERM:

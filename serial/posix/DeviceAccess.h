@@ -14,6 +14,9 @@ public:
     static OpenFailure Explain(const std::string& path, int error);
     // The name of the group that owns the file at `path`, or "" when it cannot be told.
     static std::string GroupOf(const std::string& path);
+    // What the file at `path` is, for one that is not a terminal: "a folder", "a plain file";
+    // "" when it cannot be told.
+    static std::string KindOf(const std::string& path);
 };
 
 }  // namespace quillon

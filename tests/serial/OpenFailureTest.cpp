@@ -59,12 +59,14 @@ TEST(OpenFailure, EachReasonFromARealDevice) {
         const char* name;
         std::string path;
         Reason reason;
+        std::string explanation;
     };
     const Case cases[] = {
-        {"nothing at the path", dir.Path() + "/missing", Reason::NoSuchDevice},
-        {"a plain file", plainFile, Reason::NotATerminal},
-        {"a pty another open holds", held.SlavePath(), Reason::InUse},
-        {"empty path", "", Reason::NoSuchDevice},
+        {"nothing at the path", dir.Path() + "/missing", Reason::NoSuchDevice, "does not exist"},
+        {"a plain file", plainFile, Reason::NotATerminal, "not a serial device (a plain file)"},
+        {"a folder", dir.Path(), Reason::NotATerminal, "not a serial device (a folder)"},
+        {"a pty another open holds", held.SlavePath(), Reason::InUse, "in use by another program"},
+        {"empty path", "", Reason::NoSuchDevice, "does not exist"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -74,6 +76,7 @@ TEST(OpenFailure, EachReasonFromARealDevice) {
         EXPECT_EQ(failure.reason, c.reason);
         EXPECT_EQ(failure.devicePath, c.path);
         EXPECT_NE(failure.Describe().find(OpenFailure::ReasonName(c.reason)), std::string::npos);
+        EXPECT_EQ(failure.Explanation(), c.explanation);
     }
 
     // A device that opens reports no failure.

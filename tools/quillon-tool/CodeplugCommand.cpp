@@ -308,10 +308,11 @@ void AddCodeplugCommand(CLI::App& app, int& exitCode) {
     codeplug->require_subcommand(1);
     codeplug->footer(
         "Files hold the bytes as the radio sends them (each word high byte first), at most "
-        "65536 bytes.\nExit codes: 0 success; 1 the image failed the check or the 5.11 "
-        "verification;\n2 refused (unreadable file, malformed image, impossible conversion, format "
-        "mismatch).\n"
-        "read/write: 1 when the radio did not answer, refused access or the transfer failed.");
+        "65536 bytes.\n" +
+        ExitCodesFooter("codeplug: 1 check or verify511 found the image faulty; read or write: the "
+                        "radio did not answer,\nrefused access or the transfer failed. 2 an "
+                        "unreadable or malformed file, an impossible conversion,\na format "
+                        "mismatch."));
     auto options = std::make_shared<CodeplugOptions>();
 
     CLI::App* check = codeplug->add_subcommand("check", "Check the structure of a codeplug file");

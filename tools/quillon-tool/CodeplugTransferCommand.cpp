@@ -20,6 +20,7 @@
 #include "tools/quillon-tool/TerminalProgressBar.h"
 #include "tools/quillon-tool/ToolCommand.h"
 #include "tools/quillon-tool/ToolConnection.h"
+#include "tools/quillon-tool/ToolOptions.h"
 #include "transfer/CodeplugTransfer.h"
 
 namespace quillon::tool {
@@ -207,7 +208,8 @@ int RunWrite(const TransferOptions& options) {
     uint8_t major = 0;
     uint8_t minor = 0;
     if (!ReadRadioFormat(link, major, minor)) {
-        std::cerr << "The radio did not report its codeplug format.\n";
+        std::cerr << "The radio did not report its codeplug format.\n"
+                  << connection.NoAnswerHint() << "\n";
         return kExitFailed;
     }
     const uint8_t fileFormat = CodeplugFormat::FormatIndex(file.Image());
@@ -258,7 +260,7 @@ void AddCodeplugTransferCommands(CLI::App& codeplug, int& exitCode) {
 
     CLI::App* read = codeplug.add_subcommand(
         "read", "Back up the radio's codeplug to a file (asks for its password if it has one)");
-    read->add_option("--port", options->port, "COM number (1-255) or device path")->required();
+    AddPortOption(*read, options->port);
     read->add_option("OUT", options->file, "file to write (replaced only when complete)")
         ->required();
     read->callback([options, &exitCode] { exitCode = RunRead(*options); });
@@ -267,7 +269,7 @@ void AddCodeplugTransferCommands(CLI::App& codeplug, int& exitCode) {
         "write",
         "Write a codeplug file into the radio, after saving the radio's own codeplug where the "
         "updater keeps its backups (asks for its password if it has one)");
-    write->add_option("--port", options->port, "COM number (1-255) or device path")->required();
+    AddPortOption(*write, options->port);
     write->add_flag("--force", options->force,
                     "write even when the file's format is not the one the radio reports");
     write->add_flag("--no-backup", options->noBackup,

@@ -23,6 +23,7 @@
 #include "link/ProtocolTiming.h"
 #include "tools/quillon-tool/ToolCommand.h"
 #include "tools/quillon-tool/ToolConnection.h"
+#include "tools/quillon-tool/ToolOptions.h"
 
 namespace quillon::tool {
 namespace {
@@ -143,13 +144,13 @@ int RunDownload(const DownloadOptions& options) {
         loader.open(options.loader, std::ios::binary);
         if (!loader) {
             std::cerr << "Cannot read the loader " << options.loader << ".\n";
-            return kExitFailed;
+            return kExitUsage;  // a file refused
         }
     }
     std::ifstream image(options.dsp.empty() ? options.code : options.dsp, std::ios::binary);
     if (!image) {
         std::cerr << "Cannot read " << (options.dsp.empty() ? options.code : options.dsp) << ".\n";
-        return kExitFailed;
+        return kExitUsage;
     }
     if (!options.dsp.empty() && options.loader.empty()) {
         std::cerr << "--dsp needs --loader.\n";
@@ -204,22 +205,17 @@ void AddDownloadCommand(CLI::App& app, int& exitCode) {
     CLI::App* command = app.add_subcommand(
         "download", "Send a loader and a code image (or a DSP program) into the connected radio");
     auto options = std::make_shared<DownloadOptions>();
-    command->add_option("--port", options->port, "COM number (1-255) or device path")->required();
+    AddPortOption(*command, options->port);
     command->add_option("--loader", options->loader, "RAM loader, S-record file")
         ->check(CLI::ExistingFile);
     command->add_option("--code", options->code, "code image, S-record file")
         ->check(CLI::ExistingFile);
     command->add_option("--dsp", options->dsp, "DSP program, COFF file (sent after the loader)")
         ->check(CLI::ExistingFile);
-    command
-        ->add_option("--radio-type", options->radioType,
-                     "radio type code: 0, 1, 4, 5, 6, 7 or 8 (selects the erase wait)")
-        ->check(CLI::IsMember({0, 1, 4, 5, 6, 7, 8}))
-        ->capture_default_str();
+    AddRadioTypeOption(*command, options->radioType, "radio type code, selecting the erase wait");
     command->add_flag("--low-speed", options->lowSpeed, "stay at 19200 bit/s");
-    command->footer(
-        "Exit codes: 0 the download succeeded; 1 it failed (the reason is printed); "
-        "2 usage error, or a file that is not a whole image (nothing is sent).");
+    command->footer(ExitCodesFooter(
+        "download: 2 also for a file that is not a whole image (then nothing is sent)."));
     command->callback([options, &exitCode] {
         if (options->code.empty() && options->dsp.empty()) {
             std::cerr << "download: --code or --dsp is required.\n";

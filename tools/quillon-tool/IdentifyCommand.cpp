@@ -16,6 +16,7 @@
 #include "link/VersionInfoText.h"
 #include "tools/quillon-tool/ToolCommand.h"
 #include "tools/quillon-tool/ToolConnection.h"
+#include "tools/quillon-tool/ToolOptions.h"
 #include "tools/quillon-tool/ToolView.h"
 
 namespace quillon::tool {
@@ -44,15 +45,21 @@ std::string Version(uint32_t major, uint32_t minor) {
     return std::to_string(major) + "." + std::to_string(minor);
 }
 
-// The checks on a connected radio; returns the exit code.
-int RunChecks(CommSession& session, ToolView& view, const ResourceAttributes& a,
+// The checks on a connected radio; returns the exit code. The port is called connected once
+// the radio has answered.
+int RunChecks(ToolConnection& connection, ToolView& view, const ResourceAttributes& a,
               uint8_t radioType) {
+    CommSession& session = connection.Session();
     VersionInfo info;
     const int read = ReadVersionInfo(session, radioType, info, true);
     if (read != kReplyReceived && read != kQueryNoBootVersion && read != kQuerySemFailed) {
-        std::cout << kVersionError << "\n";
+        std::cout << "\n" << kVersionError << "\n";
+        std::cerr << connection.NoAnswerHint() << "\n";
         return kExitUnreadable;
     }
+    std::cout << "\n"
+              << connection.PortName() << ": connected"
+              << (connection.UsedPortMode() ? " in port mode" : "") << "\n\n";
     for (const VersionInfoLine& line : FormatVersionInfo(info, radioType)) {
         PrintLine(line.heading, line.value);
     }
@@ -145,14 +152,14 @@ int RunIdentify(const std::string& portText) {
     const ToolConnection::Result open = connection.Open(false);
     if (open == ToolConnection::Result::kBadPort) {
         std::cerr << connection.Error() << "\n";
+        return kExitUsage;
     }
     if (open != ToolConnection::Result::kOpen) {
+        // The updater's own words went to the view; the port's story goes with them.
+        std::cerr << connection.PortProblem() << "\n";
         return kExitUnreadable;
     }
-    std::cout << "\n"
-              << connection.PortName() << ": connected"
-              << (connection.UsedPortMode() ? " in port mode" : "") << "\n\n";
-    const int result = RunChecks(connection.Session(), view, a, radioType);
+    const int result = RunChecks(connection, view, a, radioType);
     updater.Connection().CloseAndFree();
     std::cout.flush();
     return result;
@@ -162,10 +169,12 @@ void AddIdentifyCommand(CLI::App& app, int& exitCode) {
     CLI::App* identify = app.add_subcommand(
         "identify", "Connect as an update does and check the radio against this build");
     auto port = std::make_shared<std::string>();
-    identify->add_option("--port", *port, "COM number (1-255) or device path")->required();
+    AddPortOption(*identify, *port);
     identify->footer(
-        "Exit codes: 0 this build may update the radio; 1 the build refuses it (the reason is "
-        "printed);\n2 the radio could not be read (or the port did not open).");
+        "Exit codes: identify gives one of three verdicts instead of 0 done / 1 failed:\n"
+        "0 this build may update the radio; 1 this build refuses it (the reason is printed);\n"
+        "2 the radio could not be read (the port did not open, or the radio did not answer),\n"
+        "or a usage error; 130 interrupted.");
     identify->callback([port, &exitCode] { exitCode = RunIdentify(*port); });
 }
 

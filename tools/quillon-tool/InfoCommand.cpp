@@ -1,4 +1,4 @@
-// `quillon-tool info --port N|PATH [--radio-type CODE]`: reads the connected radio's versions
+// `quillon-tool info --port PORT [--radio-type CODE]`: reads the connected radio's versions
 // and serial number over a low-speed link, opened as the window's Retrieve button opens it, and
 // prints the seven lines of the version panel.
 
@@ -14,12 +14,11 @@
 #include "link/VersionInfoText.h"
 #include "tools/quillon-tool/ToolCommand.h"
 #include "tools/quillon-tool/ToolConnection.h"
+#include "tools/quillon-tool/ToolOptions.h"
 
 namespace quillon::tool {
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
 constexpr char kCommunicationError[] = "Communication error while retrieving version information.";
 
 struct InfoOptions {
@@ -40,7 +39,7 @@ int RunInfo(const InfoOptions& options) {
         ReadVersionInfo(session, static_cast<uint8_t>(options.radioType), info, true);
     session.Close();
     if (status != kReplyReceived && status != kQueryNoBootVersion && status != kQuerySemFailed) {
-        std::cerr << kCommunicationError << "\n";
+        std::cerr << kCommunicationError << "\n" << connection.NoAnswerHint() << "\n";
         return kExitFailed;
     }
     for (const VersionInfoLine& line :
@@ -48,21 +47,18 @@ int RunInfo(const InfoOptions& options) {
         std::cout << std::left << std::setw(22) << line.heading << line.value << "\n";
     }
     std::cout.flush();
-    return kExitOk;
+    return kExitDone;
 }
 
 void AddInfoCommand(CLI::App& app, int& exitCode) {
     CLI::App* info = app.add_subcommand(
         "info", "Read the connected radio's versions and serial number (19200 bit/s)");
     auto options = std::make_shared<InfoOptions>();
-    info->add_option("--port", options->port, "COM number (1-255) or device path")->required();
-    info->add_option("--radio-type", options->radioType,
-                     "radio type code of the build: 0 (6700 series 6), 1, 4, 5, 6, 7 or 8")
-        ->check(CLI::IsMember({0, 1, 4, 5, 6, 7, 8}))
-        ->capture_default_str();
-    info->footer(
-        "Exit codes: 0 the version information was read; 1 the port did not open or the radio "
-        "did not answer;\n2 usage error.");
+    AddPortOption(*info, options->port);
+    AddRadioTypeOption(*info, options->radioType, "radio type code of the build");
+    info->footer(ExitCodesFooter(
+        "info: 1 when the port does not open or the radio does not answer (what to check is "
+        "printed)."));
     info->callback([options, &exitCode] { exitCode = RunInfo(*options); });
 }
 

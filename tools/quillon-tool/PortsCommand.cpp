@@ -56,7 +56,7 @@ int RunPorts() {
         std::cout << "No COM ports found.\n";
     }
     std::cout.flush();
-    return 0;
+    return kExitDone;
 }
 
 void AddPortsCommand(CLI::App& app, int& exitCode) {
@@ -65,7 +65,8 @@ void AddPortsCommand(CLI::App& app, int& exitCode) {
                   "/comN when that entry exists, else /dev/ttyS(n-1) for COM1-32,\n"
                   "/dev/ttyUSB(n-33) for COM33-96, /dev/ttyACM(n-97) for COM97-160.\n"
                   "A port another program holds is marked \"in use\"; one this user may not open, "
-                  "\"no access\".");
+                  "\"no access\".\n" +
+                  ExitCodesFooter("ports: 0 also when no port is present."));
     ports->callback([&exitCode] { exitCode = RunPorts(); });
 }
 

@@ -6,8 +6,10 @@
 
 #include "app/core/InterruptSignals.h"
 #include "serial/posix/TraceFile.h"
-
+#include "tools/quillon-tool/ArgumentErrors.h"
 #include "tools/quillon-tool/ToolCommand.h"
+#include "tools/quillon-tool/ToolHelpFormatter.h"
+#include "tools/quillon-tool/ToolVersion.h"
 
 namespace quillon::tool {
 
@@ -31,40 +33,28 @@ bool RegisterToolCommand(CommandRegistrar registrar) {
     return true;
 }
 
-// The word on the command line that stands where a sub-command is required but names none;
-// empty when there is no such word (CLI11 then explains the error itself).
-static std::string UnknownCommand(CLI::App& app, int argc, char** argv, std::string& known) {
-    CLI::App* level = &app;
-    for (int i = 1; i < argc; ++i) {
-        const std::string word = argv[i];
-        if (word.empty() || word.front() == '-') {
-            return {};
-        }
-        CLI::App* sub = nullptr;
-        try {
-            sub = level->get_subcommand(word);
-        } catch (const CLI::OptionNotFound&) {
-        }
-        if (sub == nullptr) {
-            if (level->get_require_subcommand_min() == 0) {
-                return {};
-            }
-            for (const CLI::App* command : level->get_subcommands({})) {
-                known += (known.empty() ? "" : ", ") + command->get_name();
-            }
-            return word;
-        }
-        level = sub;
+// Help pages list sub-commands under "Commands:".
+static void ListAsCommands(CLI::App& app) {
+    for (CLI::App* command : app.get_subcommands({})) {
+        command->group("Commands");
+        ListAsCommands(*command);
     }
-    return {};
 }
 
 }  // namespace quillon::tool
 
 int main(int argc, char** argv) {
+    // Named here, so that help pages show the program's name rather than the path it ran from.
     CLI::App app{
-        "Quillon Code Updater companion tool: COM ports, radio information, codeplug files"};
+        "Quillon Code Updater companion tool: COM ports, radio information, codeplug files",
+        "quillon-tool"};
+    app.formatter(std::make_shared<quillon::tool::ToolHelpFormatter>());
     app.require_subcommand(1);
+    // Options of the tool itself (--trace) are taken after a command's name as well.
+    app.fallthrough();
+    app.set_version_flag("--version", quillon::tool::ToolVersionText(),
+                         "Print the release, build profile and build id, and exit");
+    app.footer(quillon::tool::ExitCodesFooter());
     // The trace must be on before a command runs: the option installs it as soon as it is read.
     std::string traceError;
     app.add_option_function<std::string>(
@@ -84,7 +74,7 @@ int main(int argc, char** argv) {
         quillon::InterruptSignals::Install(signalError);
     if (signals == nullptr) {
         std::cerr << signalError << "\n";
-        return 1;
+        return quillon::tool::kExitFailed;
     }
     signals->Watch(&quillon::tool::ToolCancel());
     quillon::tool::ToolStopFd() = signals->Fd();
@@ -92,23 +82,19 @@ int main(int argc, char** argv) {
     for (auto& registrar : quillon::tool::Registrars()) {
         registrar(app, exitCode);
     }
+    quillon::tool::ListAsCommands(app);
     if (!quillon::TraceFile::InstallFromEnvironment(traceError)) {
         std::cerr << traceError << "\n";
-        return 1;
+        return quillon::tool::kExitUsage;  // a trace file refused, as with --trace
     }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        std::string known;
-        const std::string unknown = quillon::tool::UnknownCommand(app, argc, argv, known);
-        if (!unknown.empty()) {
-            std::cerr << "error: unknown command '" << unknown << "' (commands: " << known
-                      << ")\nRun with --help for more information.\n";
-            return 2;
+        if (e.get_exit_code() == 0) {
+            return app.exit(e);  // --help, --version
         }
-        const int rc = app.exit(e);
-        // Usage errors are exit code 2, as for every command of the tool.
-        return rc == 0 ? 0 : 2;
+        std::cerr << quillon::tool::ArgumentErrors::Explain(app, e);
+        return quillon::tool::kExitUsage;
     }
     return quillon::InterruptSignals::Pending() ? quillon::tool::kExitInterrupted : exitCode;
 }

@@ -9,6 +9,8 @@
 #include "serial/posix/ComPortPath.h"
 #include "serial/posix/PollEventPump.h"
 #include "serial/posix/PosixSerialLine.h"
+#include "tools/quillon-tool/PortAdvice.h"
+#include "tools/quillon-tool/QuietView.h"
 #include "tools/quillon-tool/ToolCommand.h"
 #ifdef QUILLON_TOOL_PORT_MODE
 #include <QCoreApplication>
@@ -20,40 +22,7 @@
 
 namespace quillon::tool {
 
-bool ResolvePort(const std::string& port, ResolvedPort& resolved, std::string& error) {
-    if (port.find('/') != std::string::npos) {
-        resolved = {port, port};
-        return true;
-    }
-    int number = 0;
-    if (!port.empty() && port.size() <= 3 &&
-        port.find_first_not_of("0123456789") == std::string::npos) {
-        number = std::stoi(port);
-    }
-    if (number < ComPortPath::kFirst || number > ComPortPath::kLast) {
-        error =
-            "--port: expected a COM number from 1 to 255 or a device path, got \"" + port + "\".";
-        return false;
-    }
-    resolved = {ComPortPath::Resolve(number), "COM" + std::to_string(number)};
-    return true;
-}
-
 namespace {
-
-// The view of a command that reports on its own: the connection's messages are not shown (the
-// caller prints the connection's error), and texts meant for a console go nowhere.
-class QuietView : public UpdaterView {
-public:
-    bool ConsoleMode() const override { return true; }
-    void SetStatus(const std::string&) override {}
-    void WriteConsole(const std::string&) override {}
-    MessageAnswer ShowMessage(const std::string&, const std::string&, MessageIcon,
-                              MessageButtons) override {
-        return MessageAnswer::Ok;
-    }
-    void SetProgress(int, int) override {}
-};
 
 // --port PATH: the one port there is, as COM 1.
 class FixedPort : public PortPresence {
@@ -76,10 +45,10 @@ private:
 // the others keep the poll loop.
 class ToolConnection::Machine {
 public:
-    Machine(const ResolvedPort& port, bool isPath, UpdaterView* view)
+    Machine(const PortArgument& port, bool isPath, UpdaterView* view)
         : view(view != nullptr ? *view : quiet), resources(EmbeddedResourceEntries()) {
         if (isPath) {
-            fixed = std::make_unique<FixedPort>(port.devicePath);
+            fixed = std::make_unique<FixedPort>(port.path);
         }
         ResourceAttributes attributes;
         const bool mobile = EmbeddedFiles::ReadResourceAttributes(resources, quiet, attributes) &&
@@ -127,12 +96,11 @@ public:
 };
 
 ToolConnection::ToolConnection(const std::string& port, UpdaterView* view) {
-    portOk_ = ResolvePort(port, resolved_, error_);
-    const bool isPath = port.find('/') != std::string::npos;
-    if (portOk_ && !isPath) {
-        portNumber_ = std::stoi(port);
+    portOk_ = PortArgument::Parse(port, port_, error_);
+    if (portOk_ && !port_.isPath) {
+        portNumber_ = port_.number;
     }
-    machine_ = std::make_unique<Machine>(resolved_, portOk_ && isPath, view);
+    machine_ = std::make_unique<Machine>(port_, portOk_ && port_.isPath, view);
     pump_ = machine_->pump.get();
     updater_ = std::make_unique<Updater>(UpdaterEnvironment{*pump_,
                                                             PosixSerialLine::Factory(),
@@ -170,15 +138,20 @@ ToolConnection::Result ToolConnection::Open(bool lowSpeed) {
         error_.clear();
         return Result::kOpen;
     }
-    error_ = connection.LastError();
     OpenFailure failure = updater_->Link().LastOpenFailure();
-    if (failure.devicePath.empty()) {
-        failure.devicePath = resolved_.name;  // a number with no device behind it
+    if (failure.reason == OpenFailure::Reason::None && !port_.path.empty()) {
+        // Refused before an open was tried (a port the list does not show): try it to tell why.
+        PosixSerialLine probe;
+        failure = probe.Open(port_.path, {});
     }
-    if (failure.reason != OpenFailure::Reason::None) {
-        error_ += "\n" + failure.Describe();
-    }
+    portProblem_ = PortAdvice::OpenFailed(port_, failure);
+    error_ = connection.LastError();
+    error_ += (error_.empty() ? "" : "\n") + portProblem_;
     return Result::kNotOpened;
+}
+
+std::string ToolConnection::NoAnswerHint() const {
+    return PortAdvice::NoAnswer(port_);
 }
 
 int ToolConnection::Open(bool lowSpeed, std::ostream& err) {

@@ -8,18 +8,9 @@
 #include "app/core/UpdaterView.h"
 #include "link/Comm.h"
 #include "serial/EventPump.h"
+#include "tools/quillon-tool/PortArgument.h"
 
 namespace quillon::tool {
-
-// A --port argument resolved: a path is taken as it is, a number from 1 to 255 goes through the
-// COM table (its device path is empty when the number has none).
-struct ResolvedPort {
-    std::string devicePath;
-    std::string name;  // "COM7", or the path as given
-};
-
-// False, with `error` set, for an argument that is neither a path nor a COM number.
-bool ResolvePort(const std::string& port, ResolvedPort& resolved, std::string& error);
 
 // The tool's link to a radio, opened by the updater's own assembly and connection: the interface
 // box probe of a mobile build, port mode with RS-485 switching where no box answers, device mode
@@ -36,15 +27,19 @@ public:
     ToolConnection& operator=(const ToolConnection&) = delete;
 
     // Connects as an update does; `lowSpeed` keeps the link at 19200 bit/s. On failure Error()
-    // tells why: a bad --port argument, or the updater's message followed by a line naming the
-    // device (or the COM number without one) and why it did not open.
+    // tells why: a bad --port argument, or the updater's message followed by PortProblem().
     Result Open(bool lowSpeed);
     // Open for a command that reports on its own: 0 when the link is open; otherwise the exit
     // code (1 the port did not open, 2 a bad --port argument), with Error() written to `err`.
     int Open(bool lowSpeed, std::ostream& err);
 
     const std::string& Error() const { return error_; }
-    const std::string& PortName() const { return resolved_.name; }
+    // After a failed open: the port with its COM number and device, why it did not open and
+    // the fix, and the ports present (see PortAdvice).
+    const std::string& PortProblem() const { return portProblem_; }
+    // What to check when the radio on the port does not answer.
+    std::string NoAnswerHint() const;
+    const std::string& PortName() const { return port_.name; }
     bool UsedPortMode() const;
 
     Updater& Assembly() { return *updater_; }
@@ -54,10 +49,11 @@ public:
 private:
     class Machine;
 
-    ResolvedPort resolved_;
+    PortArgument port_;
     bool portOk_ = false;
     int portNumber_ = 1;  // a device path stands in as COM 1
     std::string error_;
+    std::string portProblem_;
     std::unique_ptr<Machine> machine_;  // the view, ports, event loop and lines
     EventPump* pump_ = nullptr;
     std::unique_ptr<Updater> updater_;

@@ -35,6 +35,11 @@ TEST_P(IdentifyCommand, GivesTheVerdictInTheUpdatersWords) {
     for (const std::string& text : c.texts) {
         EXPECT_NE(run.out.find(text), std::string::npos) << "missing: " << text << "\n" << run.out;
     }
+    // The port is called connected only once the radio has answered; a silent one gets a hint.
+    const bool answered = c.exitCode != 2;
+    EXPECT_EQ(run.out.find(": connected\n") != std::string::npos, answered) << run.out;
+    EXPECT_EQ(run.err.find("No answer from the radio on " + device) != std::string::npos, !answered)
+        << run.err;
 }
 
 const char kSeries4[] =

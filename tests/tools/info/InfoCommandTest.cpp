@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
@@ -115,7 +117,16 @@ TEST(InfoCommand, SilentRadioIsACommunicationError) {
     const ProgramRun run = RunTool({"info", "--port", device});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "Communication error while retrieving version information.\n");
+    // The updater's words, then what to check: cable, power and mode, the port used.
+    EXPECT_EQ(run.err.rfind("Communication error while retrieving version information.\n"
+                            "No answer from the radio on " +
+                                device + ". Check that:\n",
+                            0),
+              0u)
+        << run.err;
+    for (const char* hint : {"cable is plugged in", "switched on", "bootload mode", "ports"}) {
+        EXPECT_NE(run.err.find(hint), std::string::npos) << hint;
+    }
     EXPECT_GT(run.seconds, 3.9) << "the first query waits out its 4 s";
     EXPECT_LT(run.seconds, 8.0) << "and the rest are not asked";
 }
@@ -134,22 +145,50 @@ TEST(InfoCommand, NoisyAndFaultyLinesStillGiveTheRecord) {
     EXPECT_NE(run.out.find("Hardware Revision:    0.0.0\n"), std::string::npos) << run.out;
 }
 
-TEST(InfoCommand, PortsThatDoNotOpenAndBadOptions) {
+// Every way of naming a port, and every reason one does not open: the error names the COM
+// number and its device, says why, and lists the ports present.
+TEST(InfoCommand, PortsByNumberNameOrPathAndWhyTheyDoNotOpen) {
     TempDir dir;
-    const ProgramRun missing = RunTool({"info", "--port", "200"}, dir.Path());
-    EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_EQ(missing.err,
-              "Unable to start communication: COM port error\nCOM200: does not exist\n");
+    const std::string comDir = dir.Path() + "/coms";
+    ASSERT_EQ(mkdir(comDir.c_str(), 0755), 0);
+    SimProcess sim(With(Radio(), {"--com-dir", comDir, "--com", "7"}));
+    const std::string device = sim.FirstLine();
+    ASSERT_FALSE(device.empty()) << sim.ErrorText();
+    ASSERT_EQ(symlink((dir.Path() + "/gone").c_str(), (comDir + "/com8").c_str()), 0);
+    const std::string kOpenError = "Unable to start communication: COM port error\n";
+    const std::string listed = "COM7 (" + device + ")";
 
-    const ProgramRun noDevice = RunTool({"info", "--port", dir.Path() + "/nothing"});
-    EXPECT_EQ(noDevice.exitCode, 1);
-    EXPECT_EQ(noDevice.err, "Unable to start communication: COM port error\n" + dir.Path() +
-                                "/nothing: does not exist\n");
-
-    EXPECT_EQ(RunTool({"info", "--port", "0"}).exitCode, 2);
-    EXPECT_EQ(RunTool({"info", "--port", "COM3"}).exitCode, 2);
-    EXPECT_EQ(RunTool({"info", "--port", "3", "--radio-type", "2"}).exitCode, 2);
-    EXPECT_EQ(RunTool({"info"}).exitCode, 2);
+    struct Case {
+        std::string port;
+        int exitCode;
+        std::vector<std::string> err;  // each must appear, in order
+    };
+    const Case cases[] = {
+        {"COM7", 0, {}},
+        {"cOm7", 0, {}},
+        {comDir + "/com7", 0, {}},
+        {"8", 1, {kOpenError, "COM8 (" + comDir + "/com8): does not exist\n", listed}},
+        {"COM200", 1, {kOpenError, "COM200: no device has that number", listed}},
+        {dir.Path(), 1, {kOpenError, dir.Path() + ": not a serial device (a folder)\n", listed}},
+        {dir.Path() + "/nothing", 1, {kOpenError, dir.Path() + "/nothing: does not exist\n"}},
+        {"0", 2, {"--port: \"0\" is not a port"}},
+        {"COM", 2, {"--port: \"COM\" is not a port"}},
+        {"COM256", 2, {"--port: \"COM256\" is not a port"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.port);
+        const ProgramRun run = RunTool({"info", "--port", c.port}, comDir);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        size_t at = 0;
+        for (const std::string& piece : c.err) {
+            const size_t found = run.err.find(piece, at);
+            ASSERT_NE(found, std::string::npos) << "missing: " << piece << "\n" << run.err;
+            at = found + piece.size();
+        }
+        if (c.exitCode == 0) {
+            EXPECT_NE(run.out.find("Controller Version:   4.2.17\n"), std::string::npos);
+        }
+    }
 }
 
 }  // namespace
@@ -166,6 +205,7 @@ TEST(InfoCommand, TracesTheExchangeByOptionOrEnvironment) {
 
     const std::string byOption = dir.Path() + "/option.trace";
     const std::string byEnvironment = dir.Path() + "/environment.trace";
+    const std::string byAfter = dir.Path() + "/after.trace";
     struct Case {
         const char* name;
         std::vector<std::string> args;
@@ -174,6 +214,7 @@ TEST(InfoCommand, TracesTheExchangeByOptionOrEnvironment) {
     const Case cases[] = {
         {"--trace", {"--trace", byOption, "info", "--port", device}, byOption},
         {"QUILLON_TRACE", {"info", "--port", device}, byEnvironment},
+        {"--trace after the command", {"info", "--port", device, "--trace", byAfter}, byAfter},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
