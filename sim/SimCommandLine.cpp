@@ -9,10 +9,10 @@
 #include <type_traits>
 #include <vector>
 
-#include "profiles/BuildInfo.h"
 #include "sim/ScenarioCatalog.h"
 #include "sim/ScenarioLoader.h"
 #include "sim/ScenarioValue.h"
+#include "tools/version/ProgramVersion.h"
 
 namespace quillon::sim {
 
@@ -89,8 +89,9 @@ std::optional<int> ParseSimCommandLine(int argc, const char* const* argv, SimOpt
         options.scenarioDir = envDir;
     }
 
-    app.set_version_flag("--version", BuildInfo::VersionText("quillon-radiosim"),
-                         "Print the release, the build profile and the build id, then exit");
+    app.set_version_flag(
+        "--version", ProgramVersion::Line("quillon-radiosim") + "\nProfile: " QUILLON_PROFILE_NAME,
+        "Print the release, the build profile and the build id, then exit");
     app.add_option("--scenario", scenario,
                    "A scenario by name from the scenarios folder, or a JSON scenario file "
                    "(a path with a '/' or ending in .json; keys in sim/README.md)");
