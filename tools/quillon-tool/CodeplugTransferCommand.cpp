@@ -96,7 +96,8 @@ std::string ReadSerialText(CommSession& link) {
 
 // The transfer set up on a connection, with the terminal's prompt and progress bar.
 struct TransferSetup {
-    explicit TransferSetup(CommSession& link, RadioBytes& bytes, int32_t length) {
+    TransferSetup(CommSession& link, const EventPump& pump, RadioBytes& bytes, int32_t length)
+        : bar(pump) {
         link.SetTimeout(timing::kCodeplugReplyTimeoutMs);
         transfer.SetBuffer(bytes, length);
         transfer.SetDevice(link);
@@ -117,7 +118,7 @@ int RunRead(const TransferOptions& options) {
     }
     auto bytes = std::make_unique<RadioBytes>();
     bytes->fill(0);
-    TransferSetup setup(connection.Session(), *bytes, 0);
+    TransferSetup setup(connection.Session(), connection.Pump(), *bytes, 0);
     const int result = setup.transfer.Upload();
     setup.bar.Finish();
     if (result <= 0) {
@@ -146,13 +147,14 @@ int RunRead(const TransferOptions& options) {
 
 // Reads the radio's codeplug and saves it as the updater does before it writes one back.
 // 0 with `path` set to the backup; otherwise the exit code, the reason written to stderr.
-int BackUpRadioCodeplug(CommSession& link, const std::string& serial, std::string& path) {
+int BackUpRadioCodeplug(CommSession& link, const EventPump& pump, const std::string& serial,
+                        std::string& path) {
     auto bytes = std::make_unique<RadioBytes>();
     bytes->fill(0);
     std::cout << "reading the radio's codeplug for a backup\n";
     int32_t length = 0;
     {
-        TransferSetup setup(link, *bytes, 0);
+        TransferSetup setup(link, pump, *bytes, 0);
         const int result = setup.transfer.Upload();
         setup.bar.Finish();
         length = setup.transfer.Length();
@@ -228,14 +230,14 @@ int RunWrite(const TransferOptions& options) {
     }
     if (!options.noBackup) {
         std::string backupPath;
-        if (const int failed = BackUpRadioCodeplug(link, serial, backupPath)) {
+        if (const int failed = BackUpRadioCodeplug(link, connection.Pump(), serial, backupPath)) {
             return failed;
         }
     }
     auto bytes = std::make_unique<RadioBytes>();
     ToBytes(file.Image(), *bytes);
     const auto length = static_cast<int32_t>(file.ByteLength());
-    TransferSetup setup(link, *bytes, length);
+    TransferSetup setup(link, connection.Pump(), *bytes, length);
     setup.transfer.SetSerialKey(serial);
     const int result = setup.transfer.Download();
     setup.bar.Finish();
