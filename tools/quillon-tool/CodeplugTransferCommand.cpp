@@ -111,6 +111,12 @@ struct TransferSetup {
 };
 
 int RunRead(const TransferOptions& options) {
+    // The whole codeplug takes a while to read: a file that cannot be written is refused first.
+    std::string error;
+    if (!CodeplugFile::CheckWritable(options.file, error)) {
+        std::cerr << "error: " << error << "; nothing read from the radio\n";
+        return kExitRefused;
+    }
     ToolConnection connection(options.port);
     connection.Session().SetCancelFlag(&ToolCancel());
     if (const int failed = connection.Open(true, std::cerr)) {
@@ -131,16 +137,20 @@ int RunRead(const TransferOptions& options) {
     const int32_t length = setup.transfer.Length();
     CodeplugFile file;
     ToWords(*bytes, file.Image());
-    std::string error;
     if (!file.Write(options.file, static_cast<size_t>(length), error)) {
         std::cerr << "error: " << error << "; nothing written\n";
         return kExitRefused;
     }
     std::cout << "read codeplug: format " << FormatText(file.Image()) << ", " << length
               << " bytes, written to " << options.file << "\n";
+    // What the radio sent is kept as sent (it may be all there is), but it is no codeplug to
+    // restore: erased memory reads this way.
     std::string reason;
     if (!CodeplugFormat().CheckStructure(file.Image(), &reason)) {
-        std::cout << "warning: the codeplug read is not well-formed: " << reason << "\n";
+        std::cerr << options.file << ": the radio's memory holds no well-formed codeplug ("
+                  << reason << "); the " << length
+                  << " bytes read are kept in the file, but it cannot be written back\n";
+        return kExitFailed;
     }
     return kExitOk;
 }
@@ -198,6 +208,13 @@ int RunWrite(const TransferOptions& options) {
     if (file.ByteLength() < ownLength) {
         std::cerr << options.file << ": the file ends after " << file.ByteLength() << " of its "
                   << ownLength << " bytes\nrefused: nothing written to the radio\n";
+        return kExitRefused;
+    }
+    // The backup is written after the radio's whole codeplug has been read: a folder it cannot
+    // go to is refused first.
+    if (!options.noBackup && !CodeplugBackup(CodeplugBackup::DefaultFolder()).Ready(error)) {
+        std::cerr << "No backup of the radio's codeplug can be saved (" << error
+                  << "); nothing read or written (--no-backup writes without a backup)\n";
         return kExitRefused;
     }
     ToolConnection connection(options.port);
