@@ -21,7 +21,8 @@ constexpr int kBlockLength = 2 + BlockSender::kBlockDataBytes;
 BlockSender::BlockSender(const DownloadContext& context, Style style)
     : context_(context), style_(style) {}
 
-void BlockSender::Start(int64_t progressMaximum, std::string progressText, bool consoleProgress) {
+void BlockSender::Start(int64_t progressMaximum, std::string progressText, bool consoleProgress,
+                        int64_t imageBytes) {
     block_ = CommMessage::FromCode(kFamily, kDataBlock);
     secondOfPair_ = false;
     pairSum_ = 0;
@@ -33,6 +34,7 @@ void BlockSender::Start(int64_t progressMaximum, std::string progressText, bool 
     progressText_ = std::move(progressText);
     consoleProgress_ = consoleProgress;
     blocksSent_ = 0;
+    imageBytes_ = imageBytes;
 }
 
 int64_t BlockSender::ProgressPosition() const {
@@ -245,6 +247,9 @@ void BlockSender::SendBlock() {
     block_ = CommMessage::FromCode(kFamily, kDataBlock);
     progress_ += kProgressPerBlock;
     const int64_t position = ProgressPosition();
+    // The blocks that close the image carry filler, not image bytes.
+    const int64_t sent = blocksSent_ * kBlockDataBytes;
+    context_.report.Bytes(imageBytes_ > 0 ? std::min(sent, imageBytes_) : sent, imageBytes_);
     context_.report.Advance(position, maximum_);
     if (consoleProgress_ && maximum_ > 0) {
         context_.report.Console("\r" + progressText_ + std::to_string(position * 100 / maximum_) +

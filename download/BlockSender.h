@@ -26,8 +26,10 @@ public:
 
     // Begins a fresh transfer: an empty block, the pair flag and the pair sum cleared, result 1,
     // progress 0 of `progressMaximum`. `progressText` leads each console line when
-    // `consoleProgress` is set.
-    void Start(int64_t progressMaximum, std::string progressText, bool consoleProgress);
+    // `consoleProgress` is set. `imageBytes` is how many bytes the image holds (0 when unknown):
+    // each block taken is reported to report.Bytes, counted up to it.
+    void Start(int64_t progressMaximum, std::string progressText, bool consoleProgress,
+               int64_t imageBytes = 0);
 
     // The two bytes of a word, low byte first; sends the block before it when it is full.
     void PutWord(uint8_t low, uint8_t high);
@@ -72,6 +74,7 @@ private:
     std::string progressText_;
     bool consoleProgress_ = false;
     int64_t blocksSent_ = 0;
+    int64_t imageBytes_ = 0;
 };
 
 }  // namespace quillon

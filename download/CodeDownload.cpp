@@ -47,10 +47,14 @@ bool ProcessorMatches(const DownloadContext& context, bool processor416) {
     return reply.Data[3] == (processor416 ? kProcessor416 : kProcessor816);
 }
 
-// Sleeps through the erase in slices, so a cancel ends it promptly. False when cancelled.
-bool WaitErase(const DownloadContext& context, int ticks) {
+// Sleeps through the erase in slices, so a cancel ends it promptly; `text` (when not empty) is
+// the step's status, shown once the step has begun. False when cancelled.
+bool WaitErase(const DownloadContext& context, int ticks, const char* text) {
     const int64_t total = timing::TicksToMs(ticks);
     context.report.BeginStep("erase", total);
+    if (text[0] != '\0') {
+        context.report.Status(text);
+    }
     const int64_t start = context.pump.NowMs();
     for (;;) {
         const int64_t elapsed = context.pump.NowMs() - start;
@@ -117,6 +121,7 @@ int SendImage(const DownloadContext& context, std::istream& image, ImageKind kin
               bool consoleProgress, std::string* progressText, const ImageOptions& options) {
     CommSession& link = context.link;
     const int64_t maximum = StreamSize(image) / 4 + 64;
+    const int64_t imageBytes = CountDataBytes(image, options.mode);
     context.report.BeginStep(kind == ImageKind::kLoader ? "loader" : "code", maximum);
 
     // Start handshake: in port mode a negative reply asks for the start again, but not for ever.
@@ -151,7 +156,7 @@ int SendImage(const DownloadContext& context, std::istream& image, ImageKind kin
     }
     context.report.Status(text);
     BlockSender sender(context, BlockSender::Style::kCode);
-    sender.Start(maximum, text, consoleProgress);
+    sender.Start(maximum, text, consoleProgress, imageBytes);
 
     SRecordReader reader(image, options.mode);
     SRecordReader::Record record;
@@ -232,10 +237,7 @@ int DownloadCode(const DownloadContext& context, std::istream& loader, std::istr
     }
 
     const EraseWait erase = EraseWaitFor(radioType, bootCode);
-    if (erase.text[0] != '\0') {
-        context.report.Status(erase.text);
-    }
-    if (!WaitErase(context, erase.ticks)) {
+    if (!WaitErase(context, erase.ticks, erase.text)) {
         context.report.Status(kTimedOutText);
         return kDownloadTimedOut;
     }

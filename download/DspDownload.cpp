@@ -77,7 +77,7 @@ bool SendPage(BlockSender& sender, PageFiles& pages, int page, int number, int u
     }
     const std::string text = DspPageText(number, usedPages);
     context.report.BeginStep("page " + std::to_string(number), size / 2 + 128);
-    sender.Start(size / 2 + 128, text, false);
+    sender.Start(size / 2 + 128, text, false, size);
     context.report.Status(text);
     std::array<uint8_t, kPieceBytes> piece{};
     int64_t left = size;

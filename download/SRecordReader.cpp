@@ -197,4 +197,23 @@ bool SRecordReader::Next(Record& record) {
     return false;
 }
 
+int64_t CountDataBytes(std::istream& in, SRecordReader::Mode mode) {
+    const auto here = in.tellg();
+    if (here < 0) {
+        in.clear();
+        return 0;
+    }
+    int64_t bytes = 0;
+    {
+        SRecordReader reader(in, mode);
+        SRecordReader::Record record;
+        while (reader.Next(record)) {
+            bytes += record.size;
+        }
+    }
+    in.clear();
+    in.seekg(here);
+    return in ? bytes : 0;
+}
+
 }  // namespace quillon

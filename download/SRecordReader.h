@@ -69,4 +69,8 @@ private:
     bool eof_ = false;
 };
 
+// The data bytes of the image from the stream's current position, as Next yields them; the
+// stream is put back where it was. 0 when its position cannot be told or restored.
+int64_t CountDataBytes(std::istream& in, SRecordReader::Mode mode);
+
 }  // namespace quillon

@@ -1,5 +1,7 @@
 #include "parms/CodeplugRestorePlan.h"
 
+#include "parms/Verifier511.h"
+
 namespace quillon {
 namespace {
 
@@ -54,8 +56,10 @@ CodeplugRestoreResult CodeplugRestorePlan::Run(CodeplugImage& image, std::size_t
     if (targetFormat == kFormat511) {
         // The verification records its own inserts and deletes in the image's total length only.
         const int32_t before = CodeplugFormat::TotalLength(image);
+        const bool hadHardKey = Verifier511::HasHardKeyRecord(image);
         result.verified = format.Verify511(image, hardKey);
         result.verifyChange = int32_t{CodeplugFormat::TotalLength(image)} - before;
+        result.hardKeyChange = int{Verifier511::HasHardKeyRecord(image)} - int{hadHardKey};
     }
     const int64_t bytes = static_cast<int64_t>(uploadedBytes) + 2 * int64_t{result.LengthChange()};
     if (bytes < 0 || bytes > static_cast<int64_t>(kMaxBytes)) {

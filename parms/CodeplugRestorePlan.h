@@ -25,6 +25,7 @@ struct CodeplugRestoreResult {
     int32_t conversionChange = 0;   // words the conversion chain added (negative: removed)
     int32_t verifyChange = 0;       // words the 5.11 verification added or removed
     bool verified = true;           // false when the 5.11 verification failed (repairs kept)
+    int hardKeyChange = 0;          // +1 the verification added the hard-key record, -1 removed it
     std::size_t downloadBytes = 0;  // bytes of the image to write back
 
     bool Ok() const { return refusal == RestoreRefusal::None; }

@@ -106,6 +106,10 @@ void RepairGroup(CodeplugImage& image, uint16_t b) {
 
 }  // namespace
 
+bool Verifier511::HasHardKeyRecord(const CodeplugImage& image) {
+    return image[kTable7Descriptor] >= 256;
+}
+
 bool Verifier511::Run(CodeplugImage& image, bool hardKey) {
     if (image[0] != kBlockMarker) {
         return false;

@@ -10,6 +10,9 @@ namespace quillon {
 class Verifier511 {
 public:
     static bool Run(CodeplugImage& image, bool hardKey);
+    // Whether header table 7 holds the hard-key record (as Run leaves it for a radio with a
+    // hard key).
+    static bool HasHardKeyRecord(const CodeplugImage& image);
 };
 
 }  // namespace quillon

@@ -174,4 +174,42 @@ bool CodeplugFile::Write(const std::string& path, std::size_t byteCount, std::st
     return ok;
 }
 
+bool CodeplugFile::CheckWritable(const std::string& path, std::string& error) {
+    std::string target;
+    mode_t mode = 0;
+    if (path.empty()) {
+        error = "cannot write a codeplug to an empty file name";
+        return false;
+    }
+    if (!ResolveLinks(path, target, error) || !ModeFor(target, path, mode, error)) {
+        return false;
+    }
+    const auto slash = target.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) {
+        error = "cannot write " + path + ": the folder " + folder +
+                (errno == ENOENT ? " does not exist" : std::string(": ") + std::strerror(errno));
+        return false;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        error = "cannot write " + path + ": " + folder + " is not a folder";
+        return false;
+    }
+    // The same temporary file Write makes, so the check fails exactly where Write would.
+    std::string temp = target + ".XXXXXX";
+    std::vector<char> name(temp.begin(), temp.end());
+    name.push_back('\0');
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) {
+        error = "cannot write " + path + ": no file can be created in " + folder + " (" +
+                std::strerror(errno) + ")";
+        return false;
+    }
+    ::close(fd);
+    ::unlink(name.data());
+    return true;
+}
+
 }  // namespace quillon

@@ -25,6 +25,11 @@ public:
     // one gets 0666 less the umask.
     bool Write(const std::string& path, std::size_t byteCount, std::string& error) const;
 
+    // Whether Write could write `path` now: what is there is a regular file or nothing, the
+    // folder exists, and a file can be created in it (one is made and removed again). False,
+    // with `error` naming the path and why, otherwise. For a check before a long read.
+    static bool CheckWritable(const std::string& path, std::string& error);
+
     CodeplugImage& Image() { return m_Image; }
     const CodeplugImage& Image() const { return m_Image; }
     // Number of bytes the file held.

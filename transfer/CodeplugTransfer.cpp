@@ -122,7 +122,9 @@ int CodeplugTransfer::RunUpload(CommSession& link, ImageBuffer buffer) {
         }
         const bool complete = walk_.Complete(buffer, length);
         if (Progress() != nullptr) {
-            Progress()->Advance(length, complete ? length : std::max<int64_t>(expected, length));
+            const int64_t total = complete ? length : std::max<int64_t>(expected, length);
+            Progress()->Bytes(length, total);
+            Progress()->Advance(length, total);
         }
         if (complete) {
             return link.SendCode2(kFamily, kEnd, nullptr, 0);
@@ -204,7 +206,10 @@ int CodeplugTransfer::RunDownload(CommSession& link, ImageBuffer buffer) {
             ++block;
             questions = 0;
             if (Progress() != nullptr) {
-                Progress()->Advance(int64_t{block} * kBlockBytes, int64_t{blocks} * kBlockBytes);
+                const int64_t sent = int64_t{block} * kBlockBytes;
+                // The blocks after the image's end carry filler.
+                Progress()->Bytes(std::min<int64_t>(sent, length), length);
+                Progress()->Advance(sent, int64_t{blocks} * kBlockBytes);
             }
         } else {
             // Neither a question nor a request: the download has not finished.

@@ -73,6 +73,25 @@ std::string CodeplugBackup::FileName(const std::string& serial, std::time_t when
     return "codeplug-" + SafeSerial(serial) + "-" + stamp + ".bin";
 }
 
+bool CodeplugBackup::Ready(std::string& error) const {
+    if (folder_.empty()) {
+        error = "no folder for backups (neither XDG_DATA_HOME nor HOME is set)";
+        return false;
+    }
+    if (!MakeFolders(folder_, error)) {
+        return false;
+    }
+    std::string probe = folder_ + "/.codeplug-check-XXXXXX";
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0) {
+        error = "cannot create a file in " + folder_ + ": " + std::strerror(errno);
+        return false;
+    }
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+}
+
 bool CodeplugBackup::Save(const uint8_t* bytes, std::size_t length, const std::string& serial,
                           std::string& path, std::string& error) const {
     if (folder_.empty()) {

@@ -22,6 +22,11 @@ public:
     // The file name for a serial number (16 hexadecimal digits, or empty: "unknown") and a time.
     static std::string FileName(const std::string& serial, std::time_t when);
 
+    // Whether Save could write a backup now: the folder is named, exists or can be made, and a
+    // file can be created in it (one is made and removed again). False with `error` saying why.
+    // For a check before the radio's codeplug is read.
+    bool Ready(std::string& error) const;
+
     // Writes `length` bytes, exactly as given, to a new file. True with `path` set to where it
     // went; false with `error` saying why (nothing is left behind then).
     bool Save(const uint8_t* bytes, std::size_t length, const std::string& serial,

@@ -94,6 +94,11 @@ TEST_F(CodeDownloadTest, RadioStoresTheBinaryPaddedToWholePairs) {
         EXPECT_EQ(run.link.radio.RadioSpeed(), 19200u);
         EXPECT_EQ(run.link.radio.HostSpeed(), 19200u);
         EXPECT_EQ(run.report.statuses.back(), "Download finished.");
+        // Each image's own bytes are counted, the last block taking them to the whole image.
+        ASSERT_EQ(run.report.steps, (std::vector<std::string>{"loader", "erase", "code"}));
+        EXPECT_EQ(run.report.bytes[0], std::make_pair(int64_t{3000}, int64_t{3000}));
+        EXPECT_EQ(run.report.bytes[2],
+                  std::make_pair(static_cast<int64_t>(c.size), static_cast<int64_t>(c.size)));
     }
 }
 
@@ -157,8 +162,15 @@ TEST_F(CodeDownloadTest, EraseWaitFollowsTheRadioType) {
         EXPECT_GE(codeStart - erase, c.waitMs);
         EXPECT_LT(codeStart - erase, c.waitMs + 60);
         const auto& s = run.report.statuses;
-        const bool shown = std::find(s.begin(), s.end(), c.text) != s.end();
-        EXPECT_EQ(shown, !c.text.empty());
+        const auto shown = std::find(s.begin(), s.end(), c.text);
+        EXPECT_EQ(shown != s.end(), !c.text.empty());
+        if (shown != s.end()) {
+            // The erase step's text comes once the step has begun.
+            const auto step = std::find(run.report.steps.begin(), run.report.steps.end(), "erase");
+            EXPECT_GE(
+                static_cast<size_t>(shown - s.begin()),
+                run.report.statusesBefore[static_cast<size_t>(step - run.report.steps.begin())]);
+        }
         EXPECT_EQ(s[s.size() - 2],
                   c.boot ? "Downloading Bootloader code..." : "Downloading Application code...");
     }

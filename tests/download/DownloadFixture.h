@@ -85,10 +85,17 @@ struct RecordingReport : ProgressReport {
         steps.push_back(name);
         stepAt.push_back(pump_.NowMs());
         totals.push_back(total);
+        statusesBefore.push_back(statuses.size());
+        bytes.emplace_back(0, 0);
     }
     void Advance(int64_t done, int64_t total) override {
         lastDone = done;
         lastTotal = total;
+    }
+    void Bytes(int64_t done, int64_t total) override {
+        if (!bytes.empty()) {
+            bytes.back() = {done, total};
+        }
     }
     void Status(const std::string& text) override { statuses.push_back(text); }
     void Console(const std::string& text) override { console.push_back(text); }
@@ -104,6 +111,8 @@ struct RecordingReport : ProgressReport {
 
     std::vector<std::string> steps, statuses, console;
     std::vector<int64_t> stepAt, totals;
+    std::vector<size_t> statusesBefore;              // status texts shown before each step
+    std::vector<std::pair<int64_t, int64_t>> bytes;  // each step's last image bytes and total
     int64_t lastDone = 0, lastTotal = 0;
 
 private:

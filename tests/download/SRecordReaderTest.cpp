@@ -104,6 +104,12 @@ TEST(SRecordReader, NormalReading) {
         const Read read = ReadAll(c.text, SRecordReader::Mode::kNormal);
         EXPECT_EQ(read.bytes, c.bytes);
         EXPECT_EQ(read.weight, c.weight);
+        // Counted from a position inside the stream, which is put back there.
+        std::istringstream in("skip\n" + c.text);
+        in.seekg(5);
+        EXPECT_EQ(CountDataBytes(in, SRecordReader::Mode::kNormal),
+                  static_cast<int64_t>(c.bytes.size()));
+        EXPECT_EQ(in.tellg(), 5);
     }
 }
 
@@ -127,6 +133,8 @@ TEST(SRecordReader, FixedS3ReadingOfTheDspLoader) {
         "S307000000007788XX\n";
     const Read read = ReadAll(text, SRecordReader::Mode::kFixedS3);
     EXPECT_EQ(read.bytes, (std::vector<uint8_t>{0xCC, 0xDD, 0x22, 0x33, 0x55, 0x66}));
+    std::istringstream in(text);
+    EXPECT_EQ(CountDataBytes(in, SRecordReader::Mode::kFixedS3), 6);
     EXPECT_EQ(read.records, 4);
     EXPECT_EQ(read.weight, 16);
 }

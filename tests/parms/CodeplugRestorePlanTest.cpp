@@ -43,6 +43,7 @@ TEST(CodeplugRestorePlan, WritesBackEveryLengthChangeTheVerificationIncluded) {
         {"chain to 5.11 and verification", Generated(kFormat59, 5), kFormat511, true, 2},
         {"hard-key record inserted", Verified511(false, 6), kFormat511, true, +1},
         {"hard-key record deleted", Verified511(true, 7), kFormat511, false, -1},
+        {"hard-key record kept", Verified511(true, 8), kFormat511, true, 0},
     };
     for (Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -55,6 +56,8 @@ TEST(CodeplugRestorePlan, WritesBackEveryLengthChangeTheVerificationIncluded) {
         EXPECT_EQ(CodeplugFormat::FormatIndex(image), c.target);
         if (c.verifyChange != 2) {
             EXPECT_EQ(result.verifyChange, c.verifyChange);
+            // Here the hard-key record is all the verification inserts or deletes.
+            EXPECT_EQ(result.hardKeyChange, c.verifyChange);
         }
         EXPECT_EQ(result.downloadBytes, 2u * CodeplugFormat::TotalLength(image) + 6);
         EXPECT_EQ(static_cast<int64_t>(result.downloadBytes),

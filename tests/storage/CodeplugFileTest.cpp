@@ -5,6 +5,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -128,6 +129,47 @@ TEST_F(CodeplugFileWrite, ReplacesRegularFilesOnlyAndKeepsTheirMode) {
                 << entry.path();
         }
     }
+}
+
+// The check before a long read from the radio: it refuses where Write would fail, says why, and
+// leaves nothing behind either way.
+TEST_F(CodeplugFileWrite, CheckWritableRefusesWhereWriteWouldFail) {
+    fs::create_directory(Path("folder"));
+    Put(Path("plain"), "x");
+    fs::create_directory(Path("locked"));
+    fs::permissions(Path("locked"), fs::perms::owner_read | fs::perms::owner_exec);
+    const bool root = ::geteuid() == 0;  // root creates files in a read-only folder
+    const struct {
+        std::string path;
+        bool writable;
+        std::string says;
+    } cases[] = {
+        {Path("new.cpl"), true, ""},
+        {Path("plain"), true, ""},
+        {Path("nodir/x.cpl"), false, "the folder " + Path("nodir") + " does not exist"},
+        {Path("plain/x.cpl"), false, "Not a directory"},
+        {Path("folder"), false, "it is a folder"},
+        {Path("locked/x.cpl"), root, "no file can be created in " + Path("locked")},
+        {"", false, "empty file name"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        std::string error;
+        EXPECT_EQ(CodeplugFile::CheckWritable(c.path, error), c.writable) << error;
+        if (!c.writable) {
+            EXPECT_NE(error.find(c.says), std::string::npos) << error;
+        }
+        std::string writeError;
+        EXPECT_EQ(file.Write(c.path, 4, writeError), c.writable) << writeError;
+    }
+    // Only what the writes made: no temporary file of the checks.
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"folder", "locked", "new.cpl", "plain"}));
+    fs::permissions(Path("locked"), fs::perms::owner_all);
 }
 
 // Reading takes regular files only, and neither a FIFO without a writer nor a device can hold

@@ -163,8 +163,14 @@ public:
             flag_.Cancel();
         }
     }
+    void Bytes(int64_t done, int64_t total) override {
+        lastBytes_ = done;
+        lastBytesTotal_ = total;
+    }
     int64_t last_ = 0;
     int64_t lastTotal_ = 0;
+    int64_t lastBytes_ = 0;
+    int64_t lastBytesTotal_ = 0;
 
 private:
     CancelFlag& flag_;
@@ -196,6 +202,10 @@ TEST(CodeplugTransfer, CancelBetweenBlocksAndProgress) {
                 EXPECT_GT(result, 0);
                 EXPECT_EQ(report.last_, upload ? rig.transfer.Length() : 2560);
                 EXPECT_EQ(report.last_, report.lastTotal_);
+                // The image's bytes, without the filler that closes a download's last pair.
+                const int64_t image = upload ? rig.transfer.Length() : 2400;
+                EXPECT_EQ(report.lastBytes_, image);
+                EXPECT_EQ(report.lastBytesTotal_, image);
             }
         }
     }

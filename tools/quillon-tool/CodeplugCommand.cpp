@@ -183,6 +183,18 @@ void ReportVerification(bool passed) {
               << "This radio needs to be updated with the latest version of TSR.\n";
 }
 
+// The 5.11 verification keeps the hard-key record exactly when the radio has a hard key: a
+// record it adds or removes is said, with the option that decides it.
+void ReportHardKey(const CodeplugRestoreResult& plan) {
+    if (plan.hardKeyChange > 0) {
+        std::cout << "hard-key record added to header table 7 (--hard-key: the radio has a hard "
+                     "key)\n";
+    } else if (plan.hardKeyChange < 0) {
+        std::cout << "hard-key record removed from header table 7 (no --hard-key: the radio has "
+                     "no hard key; give --hard-key to keep it)\n";
+    }
+}
+
 std::string Signed(int32_t value) {
     return (value > 0 ? "+" : "") + std::to_string(value);
 }
@@ -217,6 +229,7 @@ int RunConvert(const CodeplugOptions& options) {
     }
     if (target == kFormat511) {
         ReportVerification(plan.verified);
+        ReportHardKey(plan);
     }
     if (!WriteOutput(options, file, plan.downloadBytes)) {
         return kExitRefused;
@@ -252,6 +265,7 @@ int RunVerify(const CodeplugOptions& options) {
         return kExitFailed;
     }
     ReportVerification(plan.verified);
+    ReportHardKey(plan);
     if (!WriteOutput(options, file, plan.downloadBytes)) {
         return kExitRefused;
     }

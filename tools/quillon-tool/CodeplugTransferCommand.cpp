@@ -97,7 +97,8 @@ std::string ReadSerialText(CommSession& link) {
 
 // The transfer set up on a connection, with the terminal's prompt and progress bar.
 struct TransferSetup {
-    explicit TransferSetup(CommSession& link, RadioBytes& bytes, int32_t length) {
+    TransferSetup(CommSession& link, const EventPump& pump, RadioBytes& bytes, int32_t length)
+        : bar(pump) {
         link.SetTimeout(timing::kCodeplugReplyTimeoutMs);
         transfer.SetBuffer(bytes, length);
         transfer.SetDevice(link);
@@ -111,6 +112,12 @@ struct TransferSetup {
 };
 
 int RunRead(const TransferOptions& options) {
+    // The whole codeplug takes a while to read: a file that cannot be written is refused first.
+    std::string error;
+    if (!CodeplugFile::CheckWritable(options.file, error)) {
+        std::cerr << "error: " << error << "; nothing read from the radio\n";
+        return kExitRefused;
+    }
     ToolConnection connection(options.port);
     connection.Session().SetCancelFlag(&ToolCancel());
     if (const int failed = connection.Open(true, std::cerr)) {
@@ -118,7 +125,7 @@ int RunRead(const TransferOptions& options) {
     }
     auto bytes = std::make_unique<RadioBytes>();
     bytes->fill(0);
-    TransferSetup setup(connection.Session(), *bytes, 0);
+    TransferSetup setup(connection.Session(), connection.Pump(), *bytes, 0);
     const int result = setup.transfer.Upload();
     setup.bar.Finish();
     if (result <= 0) {
@@ -131,29 +138,34 @@ int RunRead(const TransferOptions& options) {
     const int32_t length = setup.transfer.Length();
     CodeplugFile file;
     ToWords(*bytes, file.Image());
-    std::string error;
     if (!file.Write(options.file, static_cast<size_t>(length), error)) {
         std::cerr << "error: " << error << "; nothing written\n";
         return kExitRefused;
     }
     std::cout << "read codeplug: format " << FormatText(file.Image()) << ", " << length
               << " bytes, written to " << options.file << "\n";
+    // What the radio sent is kept as sent (it may be all there is), but it is no codeplug to
+    // restore: erased memory reads this way.
     std::string reason;
     if (!CodeplugFormat().CheckStructure(file.Image(), &reason)) {
-        std::cout << "warning: the codeplug read is not well-formed: " << reason << "\n";
+        std::cerr << options.file << ": the radio's memory holds no well-formed codeplug ("
+                  << reason << "); the " << length
+                  << " bytes read are kept in the file, but it cannot be written back\n";
+        return kExitFailed;
     }
     return kExitOk;
 }
 
 // Reads the radio's codeplug and saves it as the updater does before it writes one back.
 // 0 with `path` set to the backup; otherwise the exit code, the reason written to stderr.
-int BackUpRadioCodeplug(CommSession& link, const std::string& serial, std::string& path) {
+int BackUpRadioCodeplug(CommSession& link, const EventPump& pump, const std::string& serial,
+                        std::string& path) {
     auto bytes = std::make_unique<RadioBytes>();
     bytes->fill(0);
     std::cout << "reading the radio's codeplug for a backup\n";
     int32_t length = 0;
     {
-        TransferSetup setup(link, *bytes, 0);
+        TransferSetup setup(link, pump, *bytes, 0);
         const int result = setup.transfer.Upload();
         setup.bar.Finish();
         length = setup.transfer.Length();
@@ -199,6 +211,13 @@ int RunWrite(const TransferOptions& options) {
                   << ownLength << " bytes\nrefused: nothing written to the radio\n";
         return kExitRefused;
     }
+    // The backup is written after the radio's whole codeplug has been read: a folder it cannot
+    // go to is refused first.
+    if (!options.noBackup && !CodeplugBackup(CodeplugBackup::DefaultFolder()).Ready(error)) {
+        std::cerr << "No backup of the radio's codeplug can be saved (" << error
+                  << "); nothing read or written (--no-backup writes without a backup)\n";
+        return kExitRefused;
+    }
     ToolConnection connection(options.port);
     connection.Session().SetCancelFlag(&ToolCancel());
     if (const int failed = connection.Open(true, std::cerr)) {
@@ -230,14 +249,14 @@ int RunWrite(const TransferOptions& options) {
     }
     if (!options.noBackup) {
         std::string backupPath;
-        if (const int failed = BackUpRadioCodeplug(link, serial, backupPath)) {
+        if (const int failed = BackUpRadioCodeplug(link, connection.Pump(), serial, backupPath)) {
             return failed;
         }
     }
     auto bytes = std::make_unique<RadioBytes>();
     ToBytes(file.Image(), *bytes);
     const auto length = static_cast<int32_t>(file.ByteLength());
-    TransferSetup setup(link, *bytes, length);
+    TransferSetup setup(link, connection.Pump(), *bytes, length);
     setup.transfer.SetSerialKey(serial);
     const int result = setup.transfer.Download();
     setup.bar.Finish();

@@ -2,11 +2,7 @@
 // CODE] [--low-speed]`: sends a loader and a code image (or a loader and a DSP program) into a
 // connected radio as the update does, at 115200 bit/s unless told otherwise.
 
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
-#include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -21,6 +17,7 @@
 #include "download/DspDownload.h"
 #include "link/Comm.h"
 #include "link/ProtocolTiming.h"
+#include "tools/quillon-tool/TerminalProgressBar.h"
 #include "tools/quillon-tool/ToolCommand.h"
 #include "tools/quillon-tool/ToolConnection.h"
 #include "tools/quillon-tool/ToolOptions.h"
@@ -68,76 +65,6 @@ bool FilesSound(const DownloadOptions& options) {
     return true;
 }
 
-// A progress bar on a terminal, one line per step and status otherwise.
-class ToolReport : public ProgressReport {
-public:
-    ToolReport(EventPump& pump, bool terminal) : pump_(pump), terminal_(terminal) {}
-    ~ToolReport() override { EndBar(); }
-
-    void BeginStep(const std::string& name, int64_t total) override {
-        EndBar();
-        step_ = name;
-        total_ = total;
-        startMs_ = pump_.NowMs();
-        lastDrawMs_ = -1;
-        if (!terminal_) {
-            std::cout << "step " << name << "\n" << std::flush;
-        }
-    }
-    void Advance(int64_t done, int64_t total) override {
-        if (!terminal_ || total <= 0) {
-            return;
-        }
-        const int64_t now = pump_.NowMs();
-        if (done < total && lastDrawMs_ >= 0 && now - lastDrawMs_ < 200) {
-            return;
-        }
-        lastDrawMs_ = now;
-        const double seconds = static_cast<double>(now - startMs_) / 1000.0;
-        // Erase waits count milliseconds; the images count quarter bytes of their text.
-        const bool image = step_ != "erase";
-        const int64_t bytes = image ? done * 4 : done;
-        const double rate = seconds > 0 ? static_cast<double>(bytes) / seconds : 0;
-        const double left =
-            done > 0 ? seconds * static_cast<double>(total - done) / static_cast<double>(done) : 0;
-        const int width = 30;
-        const int filled = static_cast<int>(done * width / total);
-        std::printf("\r%-6s [%s%s] %3d%% ", step_.c_str(), std::string(filled, '#').c_str(),
-                    std::string(width - filled, ' ').c_str(), static_cast<int>(done * 100 / total));
-        if (image) {
-            std::printf("%lld B %.1f kB/s", static_cast<long long>(bytes), rate / 1000.0);
-        }
-        std::printf(" %d:%02d left  ", static_cast<int>(left) / 60, static_cast<int>(left) % 60);
-        std::fflush(stdout);
-        barShown_ = true;
-    }
-    void Status(const std::string& text) override {
-        lastStatus_ = text;
-        EndBar();
-        std::cout << text << "\n" << std::flush;
-    }
-
-    const std::string& LastStatus() const { return lastStatus_; }
-
-private:
-    void EndBar() {
-        if (barShown_) {
-            std::printf("\n");
-            std::fflush(stdout);
-            barShown_ = false;
-        }
-    }
-
-    EventPump& pump_;
-    bool terminal_;
-    std::string step_;
-    int64_t total_ = 0;
-    int64_t startMs_ = 0;
-    int64_t lastDrawMs_ = -1;
-    bool barShown_ = false;
-    std::string lastStatus_;
-};
-
 int RunDownload(const DownloadOptions& options) {
     std::ifstream loader;
     if (!options.loader.empty()) {
@@ -169,7 +96,7 @@ int RunDownload(const DownloadOptions& options) {
     // A stop signal ends the current wait; the download then takes its failure path.
     session.SetCancelFlag(&ToolCancel());
 
-    ToolReport report(pump, ::isatty(STDOUT_FILENO) == 1);
+    TerminalProgressBar report(pump);
     const DownloadContext context{session, pump, report, &ToolCancel()};
     const auto radioType = static_cast<uint8_t>(options.radioType);
     int result = kDownloadOk;
@@ -187,6 +114,7 @@ int RunDownload(const DownloadOptions& options) {
         session.SetTimeout(timing::kDownloadReplyTimeoutMs);
         result = SendImage(context, image, ImageKind::kApplication, false);
     }
+    report.Finish();
     session.Close();
     if (result != kDownloadOk) {
         // The status line says most (the address of a verify failure, a file problem).

@@ -306,11 +306,19 @@ TEST_F(CodeplugCommand, VerificationInsertsAndDeletesAreWrittenBack) {
         const char* to;
         bool hardKey;
         std::ptrdiff_t growth;
+        const char* says;  // about the hard-key record, "" when it stays as it is
+        const char* command = "verify511";
     };
     for (const Step& step :
-         {Step{"exact.cpl", "keyed.cpl", true, 2}, Step{"keyed.cpl", "unkeyed.cpl", false, -2}}) {
+         {Step{"exact.cpl", "keyed.cpl", true, 2, "hard-key record added"},
+          Step{"keyed.cpl", "again.cpl", true, 0, ""},
+          Step{"keyed.cpl", "converted.cpl", false, -2, "hard-key record removed", "convert"},
+          Step{"keyed.cpl", "unkeyed.cpl", false, -2, "hard-key record removed"}}) {
         SCOPED_TRACE(step.to);
-        std::vector<std::string> args = {"codeplug", "verify511"};
+        std::vector<std::string> args = {"codeplug", step.command};
+        if (std::string(step.command) == "convert") {
+            args.insert(args.end(), {"--to", "5.11"});
+        }
         if (step.hardKey) {
             args.push_back("--hard-key");
         }
@@ -319,6 +327,8 @@ TEST_F(CodeplugCommand, VerificationInsertsAndDeletesAreWrittenBack) {
         const ToolResult r = tool.Run(args);
         EXPECT_EQ(r.exitCode, 0) << r.err;
         EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.out.find("hard-key record") != std::string::npos, *step.says != '\0');
+        EXPECT_NE(r.out.find(step.says), std::string::npos) << r.out;
         const std::vector<uint8_t> in = tool.ReadFile(step.from);
         const std::vector<uint8_t> out = tool.ReadFile(step.to);
         EXPECT_EQ(static_cast<std::ptrdiff_t>(out.size()),

@@ -106,10 +106,17 @@ TEST(DownloadCommand, SendsLoaderAndCodeToTheVirtualRadio) {
         EXPECT_EQ(outcome.exitCode, c.exitCode) << outcome.err;
         EXPECT_EQ(outcome.err, c.error);
         if (c.exitCode == 0) {
-            // Not a terminal: one line per step.
-            EXPECT_NE(outcome.out.find("step loader\n"), std::string::npos) << outcome.out;
-            EXPECT_NE(outcome.out.find("step code\n"), std::string::npos);
-            EXPECT_NE(outcome.out.find("Download finished.\n"), std::string::npos);
+            // Not a terminal: one line per step, after the step's text, counting the image's
+            // own bytes.
+            const std::string& out = outcome.out;
+            const size_t loaderLine = out.find("Downloading Loader code...\nloader: 700 bytes in ");
+            const size_t codeLine =
+                out.find("Downloading Application code...\ncode: 3001 bytes in ");
+            EXPECT_NE(loaderLine, std::string::npos) << out;
+            EXPECT_NE(codeLine, std::string::npos) << out;
+            EXPECT_LT(loaderLine, codeLine);
+            EXPECT_EQ(out.find("step "), std::string::npos) << out;
+            EXPECT_NE(out.find("Download finished.\n"), std::string::npos);
             Bytes expected = code;
             expected.resize(3072, 0xFF);
             EXPECT_EQ(ReadFile(stored), std::string(expected.begin(), expected.end()));

@@ -270,6 +270,66 @@ TEST(CodeplugTransferCommand, ReadFailsCleanlyAndLeavesNoFile) {
     }
 }
 
+// An output file that cannot be written is refused before the radio is asked for anything;
+// what a radio with erased memory sends is kept, named, and the exit says it is no codeplug.
+TEST(CodeplugTransferCommand, ReadChecksItsFileFirstAndKeepsWhatIsNoCodeplug) {
+    const struct {
+        const char* name;
+        bool holdsCodeplug;
+        std::string file;
+        int exitCode;
+        bool kept;
+        std::string says;  // on the error stream
+    } cases[] = {
+        {"missing folder", true, "nodir/out.bin", 2, false, "nodir does not exist"},
+        {"erased memory", false, "out.bin", 1, true, "holds no well-formed codeplug"},
+        {"a codeplug", true, "out.bin", 0, true, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ToolRunner tool;
+        std::vector<std::string> radioOptions;
+        if (c.holdsCodeplug) {
+            tool.WriteFile("source.bin", GeneratedCodeplug(6, 4));
+            radioOptions = {"--codeplug", tool.Path("source.bin")};
+        }
+        Radio radio(tool, radioOptions);
+        ASSERT_FALSE(radio.path.empty());
+        const ToolResult result =
+            tool.Run({"codeplug", "read", "--port", radio.path, tool.Path(c.file)});
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.out << result.err;
+        EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
+        EXPECT_EQ(tool.Exists(c.file), c.kept);
+        if (c.kept && c.exitCode != 0) {
+            EXPECT_NE(result.err.find(tool.Path(c.file)), std::string::npos) << result.err;
+        }
+        radio.process->Stop(SIGTERM);
+        const auto log = tool.ReadFile("radio.log");
+        // Off a terminal the upload is one line; before a refusal nothing reached the radio.
+        EXPECT_EQ(result.out.find("upload: ") != std::string::npos, c.exitCode != 2) << result.out;
+        EXPECT_EQ(std::string(log.begin(), log.end()).find("RX") != std::string::npos,
+                  c.exitCode != 2);
+    }
+}
+
+// A backup that could not be saved is refused before the radio's codeplug is read.
+TEST(CodeplugTransferCommand, WriteChecksTheBackupFolderFirst) {
+    ToolRunner tool;
+    tool.WriteFile("in.bin", GeneratedCodeplug(7, 5));
+    tool.WriteFile("data", {});  // a file where the data folder would be
+    ::setenv("XDG_DATA_HOME", tool.Path("data").c_str(), 1);
+    Radio radio(tool, {});
+    ASSERT_FALSE(radio.path.empty());
+    const ToolResult result =
+        tool.Run({"codeplug", "write", "--port", radio.path, tool.Path("in.bin")});
+    ::unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(result.exitCode, 2) << result.out << result.err;
+    EXPECT_NE(result.err.find("nothing read or written"), std::string::npos) << result.err;
+    radio.process->Stop(SIGTERM);
+    const auto log = tool.ReadFile("radio.log");
+    EXPECT_EQ(std::string(log.begin(), log.end()).find("RX"), std::string::npos);
+}
+
 // A stop signal ends the tool as its own failure does, with exit code 130: the wait for the
 // radio ends at once, no file is left, and the port is free for the next run.
 TEST(CodeplugTransferCommand, StopSignalsEndTheCommandWith130) {
