@@ -12,6 +12,7 @@
 #include "link/Comm.h"
 #include "link/RadioQueries.h"
 #include "link/VersionInfoText.h"
+#include "tools/quillon-tool/JsonFindings.h"
 #include "tools/quillon-tool/ToolCommand.h"
 #include "tools/quillon-tool/ToolConnection.h"
 
@@ -25,6 +26,7 @@ constexpr char kCommunicationError[] = "Communication error while retrieving ver
 struct InfoOptions {
     std::string port;
     int radioType = 0;
+    bool json = false;
 };
 
 int RunInfo(const InfoOptions& options) {
@@ -43,9 +45,18 @@ int RunInfo(const InfoOptions& options) {
         std::cerr << kCommunicationError << "\n";
         return kExitFailed;
     }
+    JsonFindings findings;
+    findings.Object()["port"] = connection.PortName();
     for (const VersionInfoLine& line :
          FormatVersionInfo(info, static_cast<uint8_t>(options.radioType))) {
-        std::cout << std::left << std::setw(22) << line.heading << line.value << "\n";
+        if (options.json) {
+            findings.Add(line.heading, line.value);
+        } else {
+            std::cout << std::left << std::setw(22) << line.heading << line.value << "\n";
+        }
+    }
+    if (options.json) {
+        findings.Print(std::cout);
     }
     std::cout.flush();
     return kExitOk;
@@ -60,6 +71,8 @@ void AddInfoCommand(CLI::App& app, int& exitCode) {
                      "radio type code of the build: 0 (6700 series 6), 1, 4, 5, 6, 7 or 8")
         ->check(CLI::IsMember({0, 1, 4, 5, 6, 7, 8}))
         ->capture_default_str();
+    info->add_flag("--json", options->json,
+                   "print the findings as one JSON object (fields named after the lines)");
     info->footer(
         "Exit codes: 0 the version information was read; 1 the port did not open or the radio "
         "did not answer;\n2 usage error.");
