@@ -7,19 +7,13 @@
 #include <vector>
 
 #include "tests/sim/SimProcess.h"
-#include "tests/support/ChildProcess.h"
+#include "tests/tools/codeplug/ToolRunner.h"
 
 namespace {
 
 using quillon::sim::testing::SimProcess;
-using quillon::test::ProgramRun;
-
-ProgramRun Tool(const std::vector<std::string>& args) {
-    quillon::test::ProgramCall call =
-        quillon::test::Program(QUILLON_BINARY_DIR "/tools/quillon-tool", args);
-    call.timeoutMs = 30000;
-    return quillon::test::RunProgram(call);
-}
+using quillon::tooltest::ToolResult;
+using quillon::tooltest::ToolRunner;
 
 TEST(IdentifyJson, GivesTheChecksAndVerdictAsFields) {
     struct Case {
@@ -49,7 +43,7 @@ TEST(IdentifyJson, GivesTheChecksAndVerdictAsFields) {
         SimProcess sim(c.radio);
         const std::string device = sim.FirstLine();
         ASSERT_FALSE(device.empty()) << sim.ErrorText();
-        const ProgramRun run = Tool({"identify", "--json", "--port", device});
+        const ToolResult run = ToolRunner().Run({"identify", "--json", "--port", device});
         EXPECT_EQ(run.exitCode, c.exitCode) << run.out << run.err;
         const nlohmann::json found = nlohmann::json::parse(run.out);
         EXPECT_EQ(found["exit_code"], c.exitCode);
