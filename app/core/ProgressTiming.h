@@ -11,4 +11,7 @@ constexpr int kUploadMs = 300;                // the codeplug upload
 constexpr int kResetPauseMs = 200;            // the pause before the codeplug steps
 constexpr double kDownloadMsPerByte = 0.015;  // the codeplug download, per byte written
 
+// quillon-tool fleet redraws its radios' lines on a terminal at most this often.
+constexpr int kFleetRedrawMs = 100;
+
 }  // namespace quillon::progress

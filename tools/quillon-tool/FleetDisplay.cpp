@@ -76,8 +76,8 @@ int FleetDisplay::Refresh(const std::vector<FleetRadio>& radios) {
     const auto now = std::chrono::steady_clock::now();
     const auto since =
         std::chrono::duration_cast<std::chrono::milliseconds>(now - lastDraw_).count();
-    if (since < kRedrawMs) {
-        return static_cast<int>(kRedrawMs - since);
+    if (since < progress::kFleetRedrawMs) {
+        return static_cast<int>(progress::kFleetRedrawMs - since);
     }
     Draw(radios);
     return -1;

@@ -5,17 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "app/core/ProgressTiming.h"
 #include "tools/quillon-tool/FleetRadio.h"
 
 namespace quillon::tool {
 
 // The fleet's progress while it runs. On a terminal one line per radio (port, serial number once
-// known, step, percent), redrawn in place at most every kRedrawMs; otherwise one line per step and
-// radio as each step begins, and one when a radio's update ends.
+// known, step, percent), redrawn in place at most every progress::kFleetRedrawMs; otherwise one
+// line per step and radio as each step begins, and one when a radio's update ends.
 class FleetDisplay {
 public:
-    static constexpr int kRedrawMs = 100;
-
     FleetDisplay(std::FILE* out, bool terminal) : out_(out), terminal_(terminal) {}
 
     // A radio's state or step changed.

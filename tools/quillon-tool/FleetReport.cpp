@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -143,7 +144,9 @@ void FleetReport::PrintTable(std::ostream& out, const std::vector<FleetRadio>& r
             << model << std::setw(10) << Duration(radio.seconds) << radio.returnCode << " "
             << Meaning(radio.returnCode) << "\n";
         if (!radio.reason.empty()) {
-            out << "       reason: " << radio.reason << "\n";
+            std::string reason = radio.reason;
+            std::replace(reason.begin(), reason.end(), '\n', ' ');
+            out << "       reason: " << reason << "\n";
         }
         out << "       backup: " << (radio.backup.empty() ? "none" : radio.backup) << "\n";
         for (const auto& [name, before] : radio.versionsBefore) {

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "app/core/InterruptSignals.h"
+
 namespace quillon::tool {
 namespace {
 
@@ -172,8 +174,10 @@ bool FleetRunner::Ended(FleetRadio& radio, Slot& slot) {
 
 void FleetRunner::Stop(std::vector<FleetRadio>& radios) {
     stopped_ = true;
+    // The signal that came (Ctrl-C, SIGTERM, a closed terminal), passed on once.
+    const int signal = InterruptSignals::Signal() != 0 ? InterruptSignals::Signal() : SIGINT;
     for (const auto& slot : slots_) {
-        slot->child.Signal(SIGINT);
+        slot->child.Signal(signal);
     }
     for (std::size_t i = next_; i < radios.size(); ++i) {
         radios[i].state = FleetRadio::State::kNotRun;

@@ -53,6 +53,10 @@ void UpdaterConsoleParser::Finish() {
 }
 
 bool UpdaterConsoleParser::Analyse(const std::string& line, bool ended) {
+    const bool wasMessage = inMessage_;
+    if (ended) {
+        inMessage_ = false;
+    }
     if (line.empty()) {
         return false;
     }
@@ -65,7 +69,8 @@ bool UpdaterConsoleParser::Analyse(const std::string& line, bool ended) {
     const auto dots = line.find(kEllipsis);
     if (dots == std::string::npos || dots == 0) {
         if (ended && line != kDone) {
-            message_ = line;
+            message_ = wasMessage ? message_ + "\n" + line : line;
+            inMessage_ = true;
         }
         return false;
     }

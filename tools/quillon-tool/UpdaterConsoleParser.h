@@ -21,7 +21,8 @@ public:
     bool StepDone() const { return done_; }
     int StepsBegun() const { return steps_; }
     const std::string& Backup() const { return backup_; }
-    // The last line that was neither a step nor a backup notice ("" when none).
+    // The last message: the lines in a row that were neither a step nor a backup notice, joined
+    // by "\n" ("" when none).
     const std::string& LastMessage() const { return message_; }
 
 private:
@@ -35,6 +36,7 @@ private:
     int steps_ = 0;
     std::string backup_;
     std::string message_;
+    bool inMessage_ = false;  // the last whole line belonged to a message
 };
 
 }  // namespace quillon::tool

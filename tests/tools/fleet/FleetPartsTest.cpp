@@ -26,6 +26,7 @@ TEST(UpdaterConsoleParser, FollowsStepsPercentsBackupAndErrorText) {
         "\rDownloading Loader code...2% complete\rDownloading Loader code...57% complete"
         "\rDownloading Loader code...100% complete...Done.\n"
         "Uploading codeplug...Done.\nCodeplug saved to /b/codeplug-1.bin\n"
+        "\nA message of\ntwo lines\n"
         "\nExtracting embedded files......Communication error while trying to retrieve boot "
         "version.";
     for (const std::size_t piece : {output.size(), std::size_t{1}, std::size_t{7}}) {
@@ -38,7 +39,7 @@ TEST(UpdaterConsoleParser, FollowsStepsPercentsBackupAndErrorText) {
                                (parser.StepDone() ? " done" : ""));
             }
         }
-        EXPECT_EQ(parser.LastMessage(), "") << "the last line is not whole yet";
+        EXPECT_EQ(parser.LastMessage(), "A message of\ntwo lines") << "the last is not whole yet";
         parser.Finish();
         EXPECT_EQ(parser.StepsBegun(), 5);
         EXPECT_EQ(parser.Backup(), "/b/codeplug-1.bin");
