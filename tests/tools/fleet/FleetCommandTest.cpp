@@ -51,7 +51,12 @@ protected:
         std::ofstream(path)
             << "#!/bin/sh\n"
                "mkdir -p \"$XDG_STATE_HOME/quillon\"\n"
-               "echo \"$* $PWD $QUILLON_CODEPLUG_PASSWORD_FILE\" > \"$XDG_STATE_HOME/args-$3\"\n"
+               "touch \"$XDG_STATE_HOME/running-$3\"\n"
+               "running=$(ls \"$XDG_STATE_HOME\" | grep -c running)\n"
+               "echo \"$* $PWD $QUILLON_CODEPLUG_PASSWORD_FILE $running\" > "
+               "\"$XDG_STATE_HOME/args-$3\"\n"
+               "sleep 0.3\n"
+               "rm \"$XDG_STATE_HOME/running-$3\"\n"
                "printf '\\nDownloading Application code...50%% complete'\n"
                "code=$(echo '"
             << codes
@@ -85,16 +90,20 @@ TEST_F(Fleet, RunsTheUpdaterPerPortInPrivateFoldersAndReadsItsLogLine) {
     EXPECT_EQ(run.exitCode, 2) << run.out << run.err;
 
     std::set<std::string> folders;
+    int mostRunning = 0;
     for (const char* port : {"3", "4", "5"}) {
         std::istringstream args(ReadFile(dir.Path() + "/state/args-" + port));
         std::string d, sp, number, c, folder, passwordVariable;
-        args >> d >> sp >> number >> c >> folder >> passwordVariable;
+        int running = 0;
+        args >> d >> sp >> number >> c >> folder >> passwordVariable >> running;
+        mostRunning = std::max(mostRunning, running);
         EXPECT_EQ(d + sp + number + c, std::string("/d/sp") + port + "/c");
         EXPECT_EQ(passwordVariable, password) << "absolute, as the folder is another";
         EXPECT_FALSE(std::filesystem::exists(folder)) << "the working folder is removed";
         folders.insert(folder);
     }
     EXPECT_EQ(folders.size(), 3u) << "each update has a folder of its own";
+    EXPECT_EQ(mostRunning, 2) << "--jobs 2";
 
     const Json report = Report();
     ASSERT_EQ(report["radios"].size(), 3u);
