@@ -82,7 +82,10 @@ bool ParsePorts(const std::string& text, std::vector<FleetRadio>& radios, std::s
 std::string FindUpdater(const std::filesystem::path& self) {
     const char* given = std::getenv(kUpdaterVariable);
     if (given != nullptr && given[0] != '\0') {
-        return given;
+        // The updaters start in folders of their own: a relative name would not be found there.
+        std::error_code failure;
+        const std::filesystem::path absolute = std::filesystem::absolute(given, failure);
+        return failure ? std::string() : absolute.string();
     }
     const std::filesystem::path folder = self.parent_path();
     for (const std::filesystem::path& candidate :

@@ -52,10 +52,17 @@ protected:
             << "#!/bin/sh\n"
                "mkdir -p \"$XDG_STATE_HOME/quillon\"\n"
                "touch \"$XDG_STATE_HOME/running-$3\"\n"
-               "running=$(ls \"$XDG_STATE_HOME\" | grep -c running)\n"
-               "echo \"$* $PWD $QUILLON_CODEPLUG_PASSWORD_FILE $running\" > "
+               // How many run at once: counted until a second one is seen (2 s at most).
+               "most=0; n=0\n"
+               "while [ $n -lt 20 ]; do\n"
+               "  c=$(ls \"$XDG_STATE_HOME\" | grep -c running)\n"
+               "  [ $c -gt $most ] && most=$c\n"
+               "  [ $c -ge 2 ] && break\n"
+               "  sleep 0.1; n=$((n + 1))\n"
+               "done\n"
+               "sleep 0.2\n"
+               "echo \"$* $PWD $QUILLON_CODEPLUG_PASSWORD_FILE $most\" > "
                "\"$XDG_STATE_HOME/args-$3\"\n"
-               "sleep 0.3\n"
                "rm \"$XDG_STATE_HOME/running-$3\"\n"
                "printf '\\nDownloading Application code...50%% complete'\n"
                "code=$(echo '"
@@ -85,7 +92,9 @@ TEST_F(Fleet, RunsTheUpdaterPerPortInPrivateFoldersAndReadsItsLogLine) {
     chmod(password.c_str(), 0600);
     ProgramCall call = Call({"fleet", "--ports", "3,4,5", "--jobs", "2", "--report", "report.json",
                              "--password-file", "password"});
-    call.environment.back() = "QUILLON_UPDATER=" + FakeUpdater("3=0,4=2,5=0");
+    FakeUpdater("3=0,4=2,5=0");
+    // Named relative to the fleet's folder, not to the updaters' own.
+    call.environment.back() = "QUILLON_UPDATER=fake-updater";
     const ProgramRun run = quillon::test::RunProgram(call);
     EXPECT_EQ(run.exitCode, 2) << run.out << run.err;
 
