@@ -1,5 +1,8 @@
 #include "tools/quillon-tool/FleetDisplay.h"
 
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "tools/quillon-tool/FleetReport.h"
@@ -96,8 +99,16 @@ void FleetDisplay::Draw(const std::vector<FleetRadio>& radios) {
     if (drawnLines_ > 0) {
         text += "\033[" + std::to_string(drawnLines_) + "A";  // back to the first line
     }
+    // A line longer than the terminal would wrap, and the next redraw would start too low.
+    winsize size{};
+    const std::size_t width =
+        ::ioctl(::fileno(out_), TIOCGWINSZ, &size) == 0 && size.ws_col > 1 ? size.ws_col - 1 : 0;
     for (const FleetRadio& radio : radios) {
-        text += "\r" + Line(radio) + "\033[K\n";
+        std::string line = Line(radio);
+        if (width > 0 && line.size() > width) {
+            line.resize(width);
+        }
+        text += "\r" + line + "\033[K\n";
     }
     std::fputs(text.c_str(), out_);
     std::fflush(out_);
