@@ -26,6 +26,8 @@ std::string FleetDisplay::Line(const FleetRadio& radio) {
             return Head(radio) + "waiting";
         case FleetRadio::State::kQuerying:
             return Head(radio) + "reading versions";
+        case FleetRadio::State::kChecking:
+            return Head(radio) + "reading versions after the update";
         case FleetRadio::State::kSkipped:
             return Head(radio) + "skipped: " + radio.note;
         case FleetRadio::State::kNotRun:
@@ -63,6 +65,7 @@ void FleetDisplay::Changed(const FleetRadio& radio) {
                          radio.console.StepsBegun() > stepsShown_[index];
     const bool ended = radio.state != FleetRadio::State::kUpdating &&
                        radio.state != FleetRadio::State::kQuerying &&
+                       radio.state != FleetRadio::State::kChecking &&
                        radio.state != FleetRadio::State::kWaiting;
     if (newStep || ended) {
         stepsShown_[index] = radio.console.StepsBegun();

@@ -37,6 +37,12 @@ bool FleetRadio::TakeQuery(const nlohmann::ordered_json& info) {
     return answered;
 }
 
+void FleetRadio::TakeQueryAfter(const nlohmann::ordered_json& info) {
+    if (info.is_object()) {
+        versionsAfter = VersionsOf(info, kSerialKey);
+    }
+}
+
 void FleetRadio::TakeLogEntry(const nlohmann::ordered_json& entry) {
     logged = true;
     for (const auto& [field, target] :

@@ -16,6 +16,7 @@ struct FleetRadio {
         kWaiting,   // for a free place (--jobs)
         kQuerying,  // its versions are being read
         kUpdating,  // the updater runs
+        kChecking,  // the updater ended; its versions are being read again
         kDone,      // the updater ended
         kSkipped,   // `all`: the device answered nothing
         kNotRun,    // stopped before its turn, or the updater did not start
@@ -25,6 +26,8 @@ struct FleetRadio {
     // Takes the answer of `quillon-tool info --json` (the version query); false when it holds
     // no versions.
     bool TakeQuery(const nlohmann::ordered_json& info);
+    // The same query after the update, for the versions after where the log gave none.
+    void TakeQueryAfter(const nlohmann::ordered_json& info);
     // Takes the updater's line of the update log: versions after, steps, reason, backup, and the
     // radio's serial number, model and series where the query left them open.
     void TakeLogEntry(const nlohmann::ordered_json& entry);

@@ -103,14 +103,15 @@ void FleetRunner::StartNext(std::vector<FleetRadio>& radios) {
     }
 }
 
-void FleetRunner::StartQuery(FleetRadio& radio, Slot& slot) {
+void FleetRunner::StartQuery(FleetRadio& radio, Slot& slot, bool after) {
     std::string error;
-    radio.state = FleetRadio::State::kQuerying;
+    slot.output.clear();
+    radio.state = after ? FleetRadio::State::kChecking : FleetRadio::State::kQuerying;
     if (!slot.child.Start({programs_.tool, "info", "--json", "--port", std::to_string(radio.port),
                            "--radio-type", std::to_string(programs_.radioType)},
                           {}, {}, error)) {
-        radio.state = FleetRadio::State::kNotRun;
-        radio.note = error;
+        radio.state = after ? FleetRadio::State::kDone : FleetRadio::State::kNotRun;
+        radio.note = after ? std::string() : error;
     }
     display_.Changed(radio);
 }
@@ -158,6 +159,14 @@ bool FleetRunner::Ended(FleetRadio& radio, Slot& slot) {
         display_.Changed(radio);
         return true;
     }
+    if (radio.state == FleetRadio::State::kChecking) {
+        if (code == 0) {
+            radio.TakeQueryAfter(QueryAnswer(slot.output));
+        }
+        radio.state = FleetRadio::State::kDone;
+        display_.Changed(radio);
+        return true;
+    }
     radio.console.Feed(std::string_view(slot.output).substr(before));
     radio.console.Finish();
     radio.ended = std::chrono::system_clock::now();
@@ -168,6 +177,11 @@ bool FleetRunner::Ended(FleetRadio& radio, Slot& slot) {
         radio.TakeLogEntry(*entry);
     }
     radio.TakeConsole();
+    slot.folder.reset();
+    if (!stopped_ && radio.answered && radio.versionsAfter.empty()) {
+        StartQuery(radio, slot, true);
+        return radio.state == FleetRadio::State::kDone;
+    }
     display_.Changed(radio);
     return true;
 }

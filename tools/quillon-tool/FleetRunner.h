@@ -22,7 +22,8 @@ struct FleetPrograms {
 };
 
 // Runs the radios' updates, at most `jobs` at a time: for each, the version query, then the
-// updater in a private working folder of its own (removed afterwards). Everything waits in one
+// updater in a private working folder of its own (removed afterwards), then the query again when
+// the update log holds no versions after the update. Everything waits in one
 // poll() on the programs' output pipes, their process descriptors and the stop signals'
 // descriptor. A stop signal is passed once to every program running, which ends its run as Stop
 // does; radios not yet begun are not run; the runner waits for the rest.
@@ -43,7 +44,8 @@ private:
     };
 
     void StartNext(std::vector<FleetRadio>& radios);
-    void StartQuery(FleetRadio& radio, Slot& slot);
+    // The version query (`info --json`); after the update with `after`.
+    void StartQuery(FleetRadio& radio, Slot& slot, bool after = false);
     void StartUpdate(FleetRadio& radio, Slot& slot);
     // The program of `slot` ended; true when the slot is free again.
     bool Ended(FleetRadio& radio, Slot& slot);

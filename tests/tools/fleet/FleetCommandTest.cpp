@@ -199,7 +199,7 @@ TEST_F(Fleet, MixedRadiosAreReportedEachAndTheWorstCodeWins) {
           "COM2   00-00-00-00-00-00-00-02  6700 series 6", "2 Bootloader code needed upgraded\n",
           "COM3   00-00-00-00-00-00-00-03  6700 series 6",
           "3 Codeplug conversion error (Application code successfully upgraded)\n",
-          "       file_format_version     5.9 -> "}) {
+          "       file_format_version     5.9 -> 5.7\n"}) {
         EXPECT_NE(run.out.find(row), std::string::npos) << row << "\n" << run.out;
     }
     const Json report = Report();
@@ -211,6 +211,9 @@ TEST_F(Fleet, MixedRadiosAreReportedEachAndTheWorstCodeWins) {
     EXPECT_EQ(report["radios"][1]["return_code"], 2);
     EXPECT_EQ(report["radios"][1]["versions_before"]["boot_load_version"], "6.5");
     EXPECT_EQ(report["radios"][2]["return_code"], 3);
+    // Without a log line the versions after come from asking the radio again.
+    EXPECT_EQ(report["radios"][2]["versions_after"]["file_format_version"], "5.7");
+    EXPECT_TRUE(report["radios"][0]["versions_after"].is_null());
     EXPECT_EQ(report["radios"][2]["meaning"],
               "Codeplug conversion error (Application code successfully upgraded)");
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
