@@ -11,7 +11,8 @@ constexpr int kUploadMs = 300;                // the codeplug upload
 constexpr int kResetPauseMs = 200;            // the pause before the codeplug steps
 constexpr double kDownloadMsPerByte = 0.015;  // the codeplug download, per byte written
 
-// The tool's terminal bar is drawn again at most this often (and always at a step's end).
+// The tool's terminal lines (a transfer's bar, the fleet's line per radio) are drawn again at
+// most this often (and always at a step's end).
 constexpr int kBarRedrawMs = 100;
 
 }  // namespace quillon::progress

@@ -15,6 +15,7 @@
 #include "parms/sample/CodeplugGenerator.h"
 #include "storage/CodeplugFile.h"
 #include "tools/quillon-tool/CodeplugFormatText.h"
+#include "tools/quillon-tool/CodeplugInfoJson.h"
 #include "tools/quillon-tool/CodeplugTransferCommand.h"
 #include "tools/quillon-tool/ToolCommand.h"
 
@@ -30,6 +31,7 @@ struct CodeplugOptions {
     std::string output;
     std::string target;
     bool hardKey = false;
+    bool json = false;
     uint32_t seed = 1;
 };
 
@@ -115,6 +117,11 @@ int RunInfo(const CodeplugOptions& options) {
     const uint8_t format = CodeplugFormat::FormatIndex(image);
     if (CodeplugFormat::StoresOldListLayout(format)) {
         CodeplugConverter::RelayoutDescriptorCounts(image);
+    }
+    if (options.json) {
+        std::cout << CodeplugInfoJson(options.input, file.ByteLength(), image, BlockName).dump()
+                  << "\n";
+        return kExitOk;
     }
     const uint16_t total = CodeplugFormat::TotalLength(image);
     const std::size_t imageBytes = 2u * std::size_t{total};
@@ -336,6 +343,7 @@ void AddCodeplugCommand(CLI::App& app, int& exitCode) {
     CLI::App* info =
         codeplug->add_subcommand("info", "Show format, lengths, blocks and tables of a file");
     info->add_option("FILE", options->input, "codeplug file")->required();
+    info->add_flag("--json", options->json, "print the findings as one JSON object");
     info->callback([options, &exitCode] { exitCode = RunInfo(*options); });
 
     CLI::App* convert = codeplug->add_subcommand(

@@ -6,6 +6,7 @@
 #include <iomanip>
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "app/core/BuildLabels.h"
@@ -14,6 +15,7 @@
 #include "app/core/Updater.h"
 #include "link/RadioQueries.h"
 #include "link/VersionInfoText.h"
+#include "tools/quillon-tool/JsonFindings.h"
 #include "tools/quillon-tool/ToolCommand.h"
 #include "tools/quillon-tool/ToolConnection.h"
 #include "tools/quillon-tool/ToolOptions.h"
@@ -28,16 +30,35 @@ constexpr int kExitUnreadable = 2;
 
 constexpr char kVersionError[] = "Communication error while retrieving version information.";
 
+// With --json the findings are kept here and printed as one object at the end; standard output
+// meanwhile goes to `gShown` (the texts the checks show through the view).
+JsonFindings* gJson = nullptr;
+std::ostringstream* gShown = nullptr;
+
 void PrintLine(const std::string& heading, const std::string& value) {
+    if (gJson != nullptr) {
+        gJson->Add(heading, value);
+        return;
+    }
     std::cout << std::left << std::setw(32) << heading << value << "\n";
 }
 
 // One finding: on the heading's line, or below it when the text has several lines.
 void Report(const std::string& heading, const std::string& text) {
-    if (text.find('\n') == std::string::npos) {
+    if (gJson != nullptr) {
+        gJson->Add(heading, text);
+    } else if (text.find('\n') == std::string::npos) {
         PrintLine(heading, text);
     } else {
         std::cout << heading << "\n" << text << "\n";
+    }
+}
+
+void PrintVerdict(const std::string& text) {
+    if (gJson != nullptr) {
+        gJson->Add("Verdict", text);
+    } else {
+        std::cout << "Verdict: " << text << "\n";
     }
 }
 
@@ -70,12 +91,20 @@ int RunChecks(ToolConnection& connection, ToolView& view, const ResourceAttribut
     // The target check tells its refusals through the view (a box, or the status line).
     std::cout << "Target radio:\n";
     const int boxesBefore = view.boxes;
+    const std::size_t shownBefore = gShown != nullptr ? gShown->str().size() : 0;
     if (TargetRadioCheck::CheckTargetRadio(session, view, a, radioType)) {
         std::cout << "matches this build\n";
     } else if (view.boxes > boxesBefore) {
         refused = true;
     } else {
         unreadable = true;
+    }
+    if (gJson != nullptr) {
+        std::string shown = gShown->str().substr(shownBefore);
+        while (!shown.empty() && shown.back() == '\n') {
+            shown.pop_back();
+        }
+        gJson->Add("Target radio", shown);
     }
 
     session.SetActive(true);
@@ -117,14 +146,14 @@ int RunChecks(ToolConnection& connection, ToolView& view, const ResourceAttribut
 
     std::cout << "\n";
     if (unreadable) {
-        std::cout << "Verdict: the radio could not be read completely.\n";
+        PrintVerdict("the radio could not be read completely.");
         return kExitUnreadable;
     }
     if (refused) {
-        std::cout << "Verdict: this build refuses the radio.\n";
+        PrintVerdict("this build refuses the radio.");
         return kExitRefused;
     }
-    std::cout << "Verdict: this build may update the radio.\n";
+    PrintVerdict("this build may update the radio.");
     return kExitMayUpdate;
 }
 
@@ -159,9 +188,30 @@ int RunIdentify(const std::string& portText) {
         std::cerr << connection.PortProblem() << "\n";
         return kExitUnreadable;
     }
+    if (gJson != nullptr) {
+        gJson->Object()["port"] = connection.PortName();
+        gJson->Object()["port_mode"] = connection.UsedPortMode();
+    }
     const int result = RunChecks(connection, view, a, radioType);
     updater.Connection().CloseAndFree();
     std::cout.flush();
+    return result;
+}
+
+// --json: the checks run as for the text, which goes to a buffer, and the findings are printed
+// as one object (with the exit code, so that a script needs nothing else).
+int RunIdentifyJson(const std::string& portText) {
+    JsonFindings findings;
+    std::ostringstream shown;
+    gJson = &findings;
+    gShown = &shown;
+    std::streambuf* const out = std::cout.rdbuf(shown.rdbuf());
+    const int result = RunIdentify(portText);
+    std::cout.rdbuf(out);
+    gJson = nullptr;
+    gShown = nullptr;
+    findings.Object()["exit_code"] = result;
+    findings.Print(std::cout);
     return result;
 }
 
@@ -170,12 +220,16 @@ void AddIdentifyCommand(CLI::App& app, int& exitCode) {
         "identify", "Connect as an update does and check the radio against this build");
     auto port = std::make_shared<std::string>();
     AddPortOption(*identify, *port);
+    auto json = std::make_shared<bool>(false);
+    identify->add_flag("--json", *json, "print the findings as one JSON object");
     identify->footer(
         "Exit codes: identify gives one of three verdicts instead of 0 done / 1 failed:\n"
         "0 this build may update the radio; 1 this build refuses it (the reason is printed);\n"
         "2 the radio could not be read (the port did not open, or the radio did not answer),\n"
         "or a usage error; 130 interrupted.");
-    identify->callback([port, &exitCode] { exitCode = RunIdentify(*port); });
+    identify->callback([port, json, &exitCode] {
+        exitCode = *json ? RunIdentifyJson(*port) : RunIdentify(*port);
+    });
 }
 
 [[maybe_unused]] const bool kRegistered = RegisterToolCommand(AddIdentifyCommand);

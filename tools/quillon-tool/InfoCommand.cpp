@@ -12,6 +12,7 @@
 #include "link/Comm.h"
 #include "link/RadioQueries.h"
 #include "link/VersionInfoText.h"
+#include "tools/quillon-tool/JsonFindings.h"
 #include "tools/quillon-tool/ToolCommand.h"
 #include "tools/quillon-tool/ToolConnection.h"
 #include "tools/quillon-tool/ToolOptions.h"
@@ -24,6 +25,7 @@ constexpr char kCommunicationError[] = "Communication error while retrieving ver
 struct InfoOptions {
     std::string port;
     int radioType = 0;
+    bool json = false;
 };
 
 int RunInfo(const InfoOptions& options) {
@@ -42,9 +44,18 @@ int RunInfo(const InfoOptions& options) {
         std::cerr << kCommunicationError << "\n" << connection.NoAnswerHint() << "\n";
         return kExitFailed;
     }
+    JsonFindings findings;
+    findings.Object()["port"] = connection.PortName();
     for (const VersionInfoLine& line :
          FormatVersionInfo(info, static_cast<uint8_t>(options.radioType))) {
-        std::cout << std::left << std::setw(22) << line.heading << line.value << "\n";
+        if (options.json) {
+            findings.Add(line.heading, line.value);
+        } else {
+            std::cout << std::left << std::setw(22) << line.heading << line.value << "\n";
+        }
+    }
+    if (options.json) {
+        findings.Print(std::cout);
     }
     std::cout.flush();
     return kExitDone;
@@ -56,6 +67,8 @@ void AddInfoCommand(CLI::App& app, int& exitCode) {
     auto options = std::make_shared<InfoOptions>();
     AddPortOption(*info, options->port);
     AddRadioTypeOption(*info, options->radioType, "radio type code of the build");
+    info->add_flag("--json", options->json,
+                   "print the findings as one JSON object (fields named after the lines)");
     info->footer(ExitCodesFooter(
         "info: 1 when the port does not open or the radio does not answer (what to check is "
         "printed)."));

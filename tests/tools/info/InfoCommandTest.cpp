@@ -5,6 +5,7 @@
 #include <chrono>
 #include <fstream>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -249,6 +250,41 @@ TEST(InfoCommand, TracesTheExchangeByOptionOrEnvironment) {
         RunTool({"--trace", dir.Path() + "/no/such/dir/t", "info", "--port", device});
     EXPECT_EQ(bad.exitCode, 2);
     EXPECT_NE(bad.err.find("Cannot open the trace file"), std::string::npos) << bad.err;
+}
+
+}  // namespace
+
+namespace {
+
+// --json: every line of the text is a field, parsed as JSON.
+// "Radio Serial Number:  01-AB" -> radio_serial_number, as the JSON names it.
+std::string Key(std::string heading) {
+    std::string key;
+    for (char c : heading.substr(0, heading.find(':'))) {
+        key += c == ' ' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return key;
+}
+
+TEST(InfoJson, EveryLineOfTheTextIsAField) {
+    SimProcess sim({"--serial", "01AB00FF107EBA09", "--controller-version", "4.2.17"});
+    const std::string device = sim.FirstLine();
+    ASSERT_FALSE(device.empty()) << sim.ErrorText();
+    const ProgramRun text = RunTool({"info", "--port", device});
+    const ProgramRun json = RunTool({"info", "--json", "--port", device});
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    const nlohmann::json info = nlohmann::json::parse(json.out);
+    EXPECT_EQ(info["port"], device);
+    std::istringstream lines(text.out);
+    std::string line;
+    int fields = 0;
+    while (std::getline(lines, line)) {
+        const std::string value = line.substr(22);
+        EXPECT_EQ(info[Key(line)], value) << line;
+        ++fields;
+    }
+    EXPECT_EQ(fields, 7);
+    EXPECT_EQ(info["radio_serial_number"], "01-AB-00-FF-10-7E-BA-09");
 }
 
 }  // namespace

@@ -40,13 +40,15 @@ TEST(ToolCommandLine, ArgumentErrorsNameTheWordAndTheNearestOne) {
         {{"codeplug", "read", "--prot=7", "x"},
          "error: unknown option '--prot' for 'codeplug read'; did you mean '--port'?\n"},
         {{"ifno"},
-         "error: unknown command 'ifno' (commands: codeplug, download, identify, info, "
+         "error: unknown command 'ifno' (commands: codeplug, download, fleet, identify, info, log, "
          "ports); did you mean 'info'?\n"},
         {{"codeplug", "reed"},
          "error: unknown command 'reed' for 'codeplug' (commands: check, "
          "info, convert, verify511, sample, read, write); did you mean "
          "'read'?\n"},
-        {{}, "error: a command is needed (commands: codeplug, download, identify, info, ports)\n"},
+        {{},
+         "error: a command is needed (commands: codeplug, download, fleet, identify, info, log, "
+         "ports)\n"},
         {{"info"}, "error: info: --port is required\n"},
         {{"info", "--port"}, "error: info: --port needs a value\n"},
         {{"info", "--port", "3", "--radio-type", "2"}, "error: info: --radio-type: 2 not in "},
