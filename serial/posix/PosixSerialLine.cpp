@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "serial/posix/CustomLineSpeed.h"
-#include "serial/posix/DeviceAccess.h"
+#include "serial/DeviceAccess.h"
 #include "serial/posix/TerminalSettings.h"
 
 namespace quillon {

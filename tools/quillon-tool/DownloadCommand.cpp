@@ -2,7 +2,13 @@
 // CODE] [--low-speed]`: sends a loader and a code image (or a loader and a DSP program) into a
 // connected radio as the update does, at 115200 bit/s unless told otherwise.
 
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define STDOUT_FILENO 1
+#else
 #include <unistd.h>
+#endif
 
 #include <CLI/CLI.hpp>
 #include <chrono>

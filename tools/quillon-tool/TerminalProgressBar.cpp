@@ -1,6 +1,12 @@
 #include "tools/quillon-tool/TerminalProgressBar.h"
 
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define STDERR_FILENO 2
+#else
 #include <unistd.h>
+#endif
 
 namespace quillon::tool {
 
