@@ -35,7 +35,7 @@ fail() { echo "FAIL $1"; failures=$((failures + 1)); }
 echo "== wine prefix =="
 "$wine" wineboot -i >"$work/wineboot.log" 2>&1
 # COM7 is a stable link, pointed at the radio's pseudo-terminal of each test.
-ln -sfn /dev/null "$work/com7"
+ln -sfn "$work/no-radio-yet" "$work/com7"
 "$wine" reg add 'HKLM\Software\Wine\Ports' /v COM7 /d "$work/com7" /f >/dev/null 2>&1
 "$wineserver" -k 2>/dev/null || true
 "$wineserver" -p >/dev/null 2>"$work/wineserver.log" </dev/null
