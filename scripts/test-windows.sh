@@ -10,57 +10,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-host=${1:-build/release}
-win=$PWD/build/windows
-radiosim=$PWD/$host/sim/quillon-radiosim
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver64
-[ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
-[ -x "$wineserver" ] || wineserver=$(command -v wineserver)
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/quillon-wine-XXXXXX")
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-radio_pid=""
-cleanup() {
-    if [ -n "$radio_pid" ]; then kill "$radio_pid" 2>/dev/null || true; wait "$radio_pid" 2>/dev/null || true; fi
-    "$wineserver" -k 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
+HOST_BUILD=${1:-build/release}
 failures=0
 pass() { echo "PASS $1"; }
 fail() { echo "FAIL $1"; failures=$((failures + 1)); }
 
 echo "== wine prefix =="
-"$wine" wineboot -i >"$work/wineboot.log" 2>&1
-# COM7 is a stable link, pointed at the radio's pseudo-terminal of each test.
-ln -sfn "$work/no-radio-yet" "$work/com7"
-"$wine" reg add 'HKLM\Software\Wine\Ports' /v COM7 /d "$work/com7" /f >/dev/null 2>&1
-"$wineserver" -k 2>/dev/null || true
-"$wineserver" -p >/dev/null 2>"$work/wineserver.log" </dev/null
-# Wine's services start with the first program and keep its descriptors: start them now with
-# none of a test's pipes open, or a pipe read to its end would never end.
-"$wine" wineboot >/dev/null 2>&1 </dev/null
-
-# start_radio NAME SCENARIO [radiosim options]: the radio on a fresh pty, COM7 pointed at it.
-start_radio() {
-    local name=$1 scenario=$2
-    shift 2
-    mkdir -p "$work/$name/com"
-    QUILLON_COM_DIR="$work/$name/com" "$radiosim" --com 7 --scenario "$scenario" "$@" \
-        --log "$work/$name/frames.log" >"$work/$name/radio.out" 2>"$work/$name/radio.err" &
-    radio_pid=$!
-    for _ in $(seq 50); do
-        [ -s "$work/$name/radio.out" ] && break
-        sleep 0.1
-    done
-    ln -sfn "$(head -n1 "$work/$name/radio.out")" "$work/com7"
-}
-stop_radio() {
-    if [ -n "$radio_pid" ]; then kill "$radio_pid" 2>/dev/null || true; wait "$radio_pid" 2>/dev/null || true; fi
-    radio_pid=""
-}
+# shellcheck source=scripts/wine-radio.sh
+source scripts/wine-radio.sh
 
 echo "== usage text =="
 if [ -x "$host/app/quillon-updater" ] &&
@@ -132,6 +89,30 @@ if [ -s "$work/read.cpl" ] &&
 else
     fail "codeplug read/write round trip (see read.txt/write.txt)"
     cat "$work/read.txt" "$work/write.txt" || true
+fi
+
+echo "== installer: silent install and uninstall =="
+rm -f "$win"/QuillonCodeUpdater-*-win64.exe
+(cd "$win" && cpack -G NSIS >"$work/cpack.log" 2>&1) || { fail "cpack -G NSIS"; cat "$work/cpack.log"; }
+installer=$(ls "$win"/QuillonCodeUpdater-*-win64.exe 2>/dev/null | head -n1)
+target="$WINEPREFIX/drive_c/Quillon"
+menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Quillon Code Updater"
+if [ -n "$installer" ] && "$wine" "$installer" /S '/D=C:\Quillon' </dev/null >/dev/null 2>&1 &&
+   [ -f "$target/quillon-updater.exe" ] && [ -f "$target/quillon-tool.exe" ] &&
+   [ -f "$target/README.txt" ] && [ -f "$menu/Quillon Code Updater console.lnk" ] &&
+   "$wine" 'C:\Quillon\quillon-updater.exe' '/?' </dev/null | head -n1 | grep -q "^Usage: quillon-updater"; then
+    pass "silent install: both programs, README.txt, the Start-menu console entry; the updater runs"
+else
+    fail "silent install"
+fi
+# _?= keeps the uninstaller in place and waits for it; it removes everything else.
+if [ -f "$target/Uninstall.exe" ] &&
+   "$wine" 'C:\Quillon\Uninstall.exe' /S '_?=C:\Quillon' </dev/null >/dev/null 2>&1 &&
+   [ ! -e "$target/quillon-updater.exe" ] && [ ! -e "$target/quillon-tool.exe" ] &&
+   [ ! -e "$target/README.txt" ] && [ ! -e "$menu" ]; then
+    pass "silent uninstall removes the programs, the README and the Start-menu entries"
+else
+    fail "silent uninstall"
 fi
 
 if [ -f "$win/CTestTestfile.cmake" ]; then
