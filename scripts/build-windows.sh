@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Windows console programs (quillon-updater.exe, quillon-tool.exe) and their tests
-# with the mingw-w64 cross compiler into build/windows, for running under wine64. Installs what
-# it needs first. The images are embedded by the quillon-embed of a build for this machine
-# (QUILLON_HOST_BUILD, default build/release; configured without Qt when it is not there yet).
+# Builds the Windows console programs (quillon-updater.exe, quillon-tool.exe), their tests and
+# the installer with the mingw-w64 cross compiler into build/windows, for running under wine64.
+# Installs what it needs first. The images are embedded by the quillon-embed of a build for
+# this machine (QUILLON_HOST_BUILD, default build/release; configured without Qt when it is not
+# there yet).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,10 +26,13 @@ if [ ! -f "$host/CMakeCache.txt" ]; then
     cmake -S . -B "$host" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_APP=OFF \
         -DQUILLON_BENCH=OFF >/dev/null
 fi
-cmake --build "$host" -j "$jobs" --target quillon-embed quillon-radiosim
+# The Linux programs the Windows checks run beside: the radio, the updater whose usage text the
+# Windows one must match, and the image data the radio must receive.
+cmake --build "$host" -j "$jobs" --target quillon-embed quillon-radiosim quillon-updater \
+    quillon-image-data
 
 cmake -S . -B build/windows -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLON_WERROR=ON \
     -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64.cmake \
-    -DQUILLON_HOST_EMBED="$PWD/$host/tools/embed/quillon-embed" \
-    -DQUILLON_RADIOSIM="$PWD/$host/sim/quillon-radiosim" >/dev/null
+    -DQUILLON_HOST_EMBED="$PWD/$host/tools/embed/quillon-embed" >/dev/null
 cmake --build build/windows -j "$jobs"
+(cd build/windows && cpack -G NSIS >/dev/null)  # QuillonCodeUpdater-1.4.8-win64.exe
