@@ -83,7 +83,8 @@ bool FileSystem::ReplacementTarget(const std::string& path, std::string& target,
     target = path;
     mode = 0666;
     if (IsFolder(Attributes(path))) {
-        error = "cannot write " + path + ": it is a folder; a codeplug is written only to a "
+        error = "cannot write " + path +
+                ": it is a folder; a codeplug is written only to a "
                 "regular file";
         return false;
     }
@@ -114,8 +115,8 @@ FileSystem::ReadResult FileSystem::ReadRegularFile(const std::string& path, std:
     while (got < bytes.size()) {
         const std::size_t left = bytes.size() - got;
         DWORD n = 0;
-        if (!::ReadFile(file, bytes.data() + got, left > 0x10000000 ? 0x10000000 : DWORD(left),
-                        &n, nullptr)) {
+        if (!::ReadFile(file, bytes.data() + got, left > 0x10000000 ? 0x10000000 : DWORD(left), &n,
+                        nullptr)) {
             detail = LastErrorText();
             ::CloseHandle(file);
             return ReadResult::CannotRead;

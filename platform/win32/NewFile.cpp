@@ -37,7 +37,7 @@ NewFile::Result NewFile::Create(const std::string& path, bool privateFile) {
         const DWORD error = ::GetLastError();
         Fail();
         return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? Result::Exists
-                                                                          : Result::Failed;
+                                                                           : Result::Failed;
     }
     handle_ = reinterpret_cast<intptr_t>(file);
     path_ = path;

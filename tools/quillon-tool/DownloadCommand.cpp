@@ -2,14 +2,6 @@
 // CODE] [--low-speed]`: sends a loader and a code image (or a loader and a DSP program) into a
 // connected radio as the update does, at 115200 bit/s unless told otherwise.
 
-#ifdef _WIN32
-#include <io.h>
-#define isatty _isatty
-#define STDOUT_FILENO 1
-#else
-#include <unistd.h>
-#endif
-
 #include <CLI/CLI.hpp>
 #include <chrono>
 #include <cstdio>
@@ -27,6 +19,7 @@
 #include "download/DspDownload.h"
 #include "link/Comm.h"
 #include "link/ProtocolTiming.h"
+#include "platform/Terminal.h"
 #include "tools/quillon-tool/ToolCommand.h"
 #include "tools/quillon-tool/ToolConnection.h"
 
@@ -174,7 +167,7 @@ int RunDownload(const DownloadOptions& options) {
     // A stop signal ends the current wait; the download then takes its failure path.
     session.SetCancelFlag(&ToolCancel());
 
-    ToolReport report(pump, ::isatty(STDOUT_FILENO) == 1);
+    ToolReport report(pump, IsTerminal(stdout));
     const DownloadContext context{session, pump, report, &ToolCancel()};
     const auto radioType = static_cast<uint8_t>(options.radioType);
     int result = kDownloadOk;

@@ -1,12 +1,6 @@
 #include "tools/quillon-tool/TerminalProgressBar.h"
 
-#ifdef _WIN32
-#include <io.h>
-#define isatty _isatty
-#define STDERR_FILENO 2
-#else
-#include <unistd.h>
-#endif
+#include "platform/Terminal.h"
 
 namespace quillon::tool {
 
@@ -16,7 +10,7 @@ constexpr int kBarWidth = 40;
 
 }  // namespace
 
-TerminalProgressBar::TerminalProgressBar() : enabled_(::isatty(STDERR_FILENO) != 0) {}
+TerminalProgressBar::TerminalProgressBar() : enabled_(IsTerminal(stderr)) {}
 
 TerminalProgressBar::~TerminalProgressBar() {
     Finish();
