@@ -68,7 +68,8 @@ void Win32EventPump::Wait(int64_t deadlineMs, void* lineEvent) {
         }
         handles.insert(handles.end(), wakeEvents_.begin(), wakeEvents_.end());
         // Without a timer the wait's own time-out keeps the deadline.
-        DWORD timeout = left < 0 ? INFINITE : static_cast<DWORD>(std::min<int64_t>(left, 0x7FFFFFFF));
+        DWORD timeout =
+            left < 0 ? INFINITE : static_cast<DWORD>(std::min<int64_t>(left, 0x7FFFFFFF));
         if (left > 0 && timer_ != nullptr) {
             LARGE_INTEGER due{};
             due.QuadPart = -left * 10000;  // relative, in 100 ns units

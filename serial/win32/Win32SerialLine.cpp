@@ -6,9 +6,9 @@
 #include <cerrno>
 #include <map>
 
+#include "platform/win32/WideText.h"
 #include "serial/DeviceAccess.h"
 #include "serial/TraceSink.h"
-#include "platform/win32/WideText.h"
 
 namespace quillon {
 
@@ -209,8 +209,14 @@ void Win32SerialLine::Close() {
     if (handle_ == nullptr) {
         return;
     }
+    // What was written leaves first, for a while at most: a port held back by its handshake
+    // must not keep the program from closing.
+    if (writePending_ &&
+        ::WaitForSingleObject(write_->overlapped.hEvent, kCloseDrainMs) != WAIT_OBJECT_0) {
+        ::CancelIoEx(handle_, &write_->overlapped);
+    }
     int ignored = 0;
-    (void)CollectWrite(true, ignored);  // what was written leaves first
+    (void)CollectWrite(true, ignored);
     if (readPending_) {
         ::CancelIoEx(handle_, &read_->overlapped);
         DWORD n = 0;
@@ -234,11 +240,11 @@ void Win32SerialLine::Close() {
 
 void Win32SerialLine::StartRead() {
     read_->overlapped = OVERLAPPED{0, 0, {{0, 0}}, read_->overlapped.hEvent};
-    DWORD n = 0;
-    if (::ReadFile(handle_, readBuffer_.data(), static_cast<DWORD>(readBuffer_.size()), &n,
+    // Finished at once or not, the count comes from the overlapped result, the only one that
+    // holds for a port opened for overlapped I/O.
+    if (::ReadFile(handle_, readBuffer_.data(), static_cast<DWORD>(readBuffer_.size()), nullptr,
                    &read_->overlapped)) {
-        arrived_.insert(arrived_.end(), readBuffer_.begin(), readBuffer_.begin() + n);
-        ::SetEvent(read_->overlapped.hEvent);
+        readPending_ = true;
         return;
     }
     const DWORD error = ::GetLastError();
@@ -309,6 +315,20 @@ bool Win32SerialLine::CollectWrite(bool wait, int& error) {
         return false;
     }
     writePending_ = false;
+    // The bytes were taken from the caller already: a write that ended short goes on with the
+    // rest (an aborted one, at Close, does not).
+    if (n < writeBuffer_.size() && n > 0) {
+        writeBuffer_.erase(writeBuffer_.begin(), writeBuffer_.begin() + n);
+        write_->overlapped = OVERLAPPED{0, 0, {{0, 0}}, write_->overlapped.hEvent};
+        if (::WriteFile(handle_, writeBuffer_.data(), static_cast<DWORD>(writeBuffer_.size()),
+                        nullptr, &write_->overlapped) ||
+            ::GetLastError() == ERROR_IO_PENDING) {
+            writePending_ = true;
+            return wait ? CollectWrite(true, error) : true;
+        }
+        error = LineError(::GetLastError());
+        return false;
+    }
     return true;
 }
 
@@ -326,10 +346,10 @@ LineResult Win32SerialLine::Write(const uint8_t* bytes, int count) {
     const size_t take = std::min<size_t>(static_cast<size_t>(count), kWriteBlock);
     writeBuffer_.assign(bytes, bytes + take);
     write_->overlapped = OVERLAPPED{0, 0, {{0, 0}}, write_->overlapped.hEvent};
-    DWORD n = 0;
-    if (::WriteFile(handle_, writeBuffer_.data(), static_cast<DWORD>(take), &n,
+    if (::WriteFile(handle_, writeBuffer_.data(), static_cast<DWORD>(take), nullptr,
                     &write_->overlapped)) {
-        return LineResult::Bytes(static_cast<int>(n));
+        writePending_ = true;  // collected by the next call, as a write still in flight is
+        return LineResult::Bytes(static_cast<int>(take));
     }
     const DWORD failure = ::GetLastError();
     if (failure != ERROR_IO_PENDING) {
@@ -349,8 +369,8 @@ LineResult Win32SerialLine::Unsent() {
     }
     DWORD errors = 0;
     COMSTAT status{};
-    const int queued = ::ClearCommError(handle_, &errors, &status) ? static_cast<int>(status.cbOutQue)
-                                                                  : 0;
+    const int queued =
+        ::ClearCommError(handle_, &errors, &status) ? static_cast<int>(status.cbOutQue) : 0;
     return LineResult::Bytes(queued + (writePending_ ? static_cast<int>(writeBuffer_.size()) : 0));
 }
 

@@ -49,6 +49,8 @@ public:
     // any byte at all, in milliseconds.
     static constexpr unsigned kReadGapMs = 10;
     static constexpr unsigned kReadSliceMs = 1000;
+    // How long Close lets the bytes still in flight leave.
+    static constexpr unsigned kCloseDrainMs = 2000;
 
 private:
     // The system error of a refused setting (0 when the line took it).
