@@ -53,7 +53,9 @@ public:
     static void ReleaseTerminal();
 
     // The exit code of a program that ends because of `signal`.
-    static int ExitCodeFor(int signal) { return 128 + signal; }
+    static int ExitCodeFor(int signal) {
+        return 128 + signal;
+    }
 
 private:
     InterruptSignals() = default;

@@ -71,8 +71,8 @@ bool TerminalPasswordPrompt::Ask(std::string& password) {
         return false;
     }
     InterruptSignals::KeepTerminal(0, saved);
-    ::SetConsoleMode(input, (saved & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) |
-                                ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT);
+    ::SetConsoleMode(input, (saved & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) | ENABLE_LINE_INPUT |
+                                ENABLE_PROCESSED_INPUT);
     std::fputs(kPromptText, stderr);
     std::fflush(stderr);
     std::wstring wide;

@@ -6,8 +6,8 @@
 #include "app/core/ProcessorCount.h"
 #include "app/core/ResourceTable.h"
 #include "app/core/SysfsPortDeviceNames.h"
-#include "serial/OpenFailure.h"
 #include "serial/ComPortPath.h"
+#include "serial/OpenFailure.h"
 #include "serial/SystemSerial.h"
 #include "tools/quillon-tool/ToolCommand.h"
 #ifdef QUILLON_TOOL_PORT_MODE
