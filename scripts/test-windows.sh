@@ -100,7 +100,8 @@ menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Quil
 if [ -n "$installer" ] && "$wine" "$installer" /S '/D=C:\Quillon' </dev/null >/dev/null 2>&1 &&
    [ -f "$target/quillon-updater.exe" ] && [ -f "$target/quillon-tool.exe" ] &&
    [ -f "$target/README.txt" ] && [ -f "$menu/Quillon Code Updater console.lnk" ] &&
-   "$wine" 'C:\Quillon\quillon-updater.exe' '/?' </dev/null | head -n1 | grep -q "^Usage: quillon-updater"; then
+   "$wine" 'C:\Quillon\quillon-updater.exe' '/?' </dev/null >"$work/installed-usage.txt" 2>&1 &&
+   head -n1 "$work/installed-usage.txt" | grep -q "^Usage: quillon-updater"; then
     pass "silent install: both programs, README.txt, the Start-menu console entry; the updater runs"
 else
     fail "silent install"
@@ -112,7 +113,8 @@ if [ -f "$target/Uninstall.exe" ] &&
    [ ! -e "$target/README.txt" ] && [ ! -e "$menu" ]; then
     pass "silent uninstall removes the programs, the README and the Start-menu entries"
 else
-    fail "silent uninstall"
+    fail "silent uninstall; left behind:"
+    ls -R "$target" "$menu" 2>&1 || true
 fi
 
 if [ -f "$win/CTestTestfile.cmake" ]; then
