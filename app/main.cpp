@@ -2,9 +2,15 @@
 // terminal and its outcome is the exit code); without, the window. The command-line mode needs
 // no display; builds without the Qt parts have no window.
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
 #include <limits.h>
 #include <stdlib.h>
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <filesystem>
@@ -28,10 +34,9 @@
 #include "app/core/UpdateLog.h"
 #include "app/core/UpdateSummary.h"
 #include "app/core/Updater.h"
-#include "serial/posix/ComPortPath.h"
-#include "serial/posix/PollEventPump.h"
-#include "serial/posix/PosixSerialLine.h"
-#include "serial/posix/TraceFile.h"
+#include "serial/ComPortPath.h"
+#include "serial/SystemSerial.h"
+#include "serial/TraceFile.h"
 
 #ifdef QUILLON_WITH_WINDOW
 #include <QApplication>
@@ -50,9 +55,25 @@ using namespace quillon;
 
 // The running program's file, as the system reports it.
 std::filesystem::path ProgramFile(const char* argv0) {
+#ifdef _WIN32
+    wchar_t self[MAX_PATH * 4];
+    const DWORD n = ::GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
+    return n > 0 && n < MAX_PATH * 4 ? std::filesystem::path(self) : std::filesystem::path(argv0);
+#else
     std::error_code error;
     std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
     return error ? std::filesystem::path(argv0) : self;
+#endif
+}
+
+// The program's name in its texts: the file name, without the ".exe" of a Windows program, so
+// that the texts are the same on every system.
+std::string ProgramName(const std::filesystem::path& program) {
+#ifdef _WIN32
+    return program.stem().string();
+#else
+    return program.filename().string();
+#endif
 }
 
 // A device path given on the command line gets a COM number of its own: COM 255 in a private
@@ -66,6 +87,11 @@ public:
         }
     }
     int Publish(const std::string& path) {
+#ifdef _WIN32
+        // Windows names its ports COMn itself: the device path is a port already.
+        (void)path;
+        return 0;
+#else
         char pattern[] = "/tmp/quillon-port-XXXXXX";
         if (mkdtemp(pattern) == nullptr) {
             return 0;
@@ -77,6 +103,7 @@ public:
             return 0;
         }
         return kNumber;
+#endif
     }
 
 private:
@@ -128,7 +155,7 @@ int RunConsoleMode(const std::vector<std::string>& args, const std::filesystem::
     ResourceTable resources(EmbeddedResourceEntries());
     std::string passwordError;
     std::optional<std::string> password = PasswordFile::FromEnvironment(passwordError);
-    Updater updater(UpdaterEnvironment{pump, PosixSerialLine::Factory(), port, presence,
+    Updater updater(UpdaterEnvironment{pump, SystemSerialLine::Factory(), port, presence,
                                        deviceNames, ProcessorCount, resources, program,
                                        CodeplugBackup::DefaultFolder(), view,
                                        UpdateLog::DefaultPath(), std::move(password)});
@@ -163,7 +190,7 @@ int RunConsoleMode(const std::vector<std::string>& args, const std::filesystem::
     };
     hooks.setReturnCode = [&](int value) { returnCodeForm.SetReturnCode(value); };
     hooks.sleepMs = [&](int ms) { pump.SleepMs(ms); };
-    CommandLine::Run(args, program.filename().string(), console, hooks);
+    CommandLine::Run(args, ProgramName(program), console, hooks);
     stopSignals.Watch(nullptr);
     const bool download = !args.empty() && args[0] != "/?";
     if (!outcome && download && returnCode != 0) {
@@ -217,6 +244,11 @@ int RunWindowMode(int argc, char** argv, const std::filesystem::path& program) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // The texts go out byte for byte, line feeds as they are, as on every other system.
+    ::_setmode(::_fileno(stdout), _O_BINARY);
+    ::_setmode(::_fileno(stderr), _O_BINARY);
+#endif
     const std::filesystem::path program = ProgramFile(argv[0]);
     std::string traceError;
     if (!TraceFile::InstallFromEnvironment(traceError)) {
@@ -227,7 +259,7 @@ int main(int argc, char** argv) {
         return RunWindowMode(argc, argv, program);
 #else
         std::printf("%s: this build has no window. Run it with /? for the command-line mode.\n",
-                    program.filename().c_str());
+                    ProgramName(program).c_str());
         return 0;
 #endif
     }
@@ -250,7 +282,10 @@ int main(int argc, char** argv) {
     QtSerialLine port;
     return RunConsoleMode(args, program, pump, &port, *stopSignals);
 #else
-    PollEventPump pump;
+    SystemEventPump pump;
+#ifdef _WIN32
+    pump.AddWakeEvent(stopSignals->WakeEvent());
+#endif
     return RunConsoleMode(args, program, pump, nullptr, *stopSignals);
 #endif
 }

@@ -2,6 +2,11 @@
 # every program that exists in this build is known; a program not built is simply not packaged.
 include(GNUInstallDirs)
 
+if(WIN32)
+    include(cmake/PackagingWindows.cmake)
+    return()
+endif()
+
 set(QUILLON_PACKAGED_PROGRAMS quillon-tool quillon-radiosim quillon-updater
     CACHE STRING "Programs installed when the build makes them")
 foreach(program IN LISTS QUILLON_PACKAGED_PROGRAMS)

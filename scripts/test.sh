@@ -26,7 +26,11 @@ cmake --build build/sanitize -j "$jobs"
 sanitize_status=0
 (cd build/sanitize && ctest --output-on-failure -j "$jobs") || sanitize_status=$?
 
-if [ "$release_status" -ne 0 ] || [ "$sanitize_status" -ne 0 ]; then
-    echo "FAILED: normal build ctest status $release_status, sanitizer build ctest status $sanitize_status"
+echo "== Windows build under wine =="
+windows_status=0
+(./scripts/build-windows.sh && ./scripts/test-windows.sh build/release) || windows_status=$?
+
+if [ "$release_status" -ne 0 ] || [ "$sanitize_status" -ne 0 ] || [ "$windows_status" -ne 0 ]; then
+    echo "FAILED: normal build ctest status $release_status, sanitizer build ctest status $sanitize_status, Windows status $windows_status"
     exit 1
 fi

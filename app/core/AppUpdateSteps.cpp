@@ -4,7 +4,7 @@
 #include "app/core/TargetRadioCheck.h"
 #include "download/CodeDownload.h"
 #include "download/DspDownload.h"
-#include "serial/posix/ComPortPath.h"
+#include "serial/ComPortPath.h"
 
 namespace quillon {
 

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "serial/posix/ComPortPath.h"
+#include "serial/ComPortPath.h"
 
 namespace quillon {
 

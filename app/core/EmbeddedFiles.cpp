@@ -1,46 +1,29 @@
 #include "app/core/EmbeddedFiles.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <utility>
+#include <vector>
 
 #include "app/core/ImageFileCheck.h"
-#include "serial/posix/WriteAll.h"
+#include "platform/FileSystem.h"
+#include "platform/NewFile.h"
 
 namespace quillon {
 namespace {
 
-constexpr size_t kCopyBlock = 1024;
 // JoinPieces gives up looking for a free name after this many (Loader9999.hex).
 constexpr int kMaxJoinCandidates = 10000;
 
-// Appends the plain file `path` to `out`, in blocks: exactly its size as listed, or false.
-bool AppendFile(const std::string& path, int out) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+// Appends the plain file `path` to `out`: exactly its size as listed, or false.
+bool AppendFile(const std::string& path, NewFile& out) {
+    uint64_t size = 0;
+    if (!FileSystem::IsRegularFile(path, &size)) {
         return false;
     }
-    const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
-        return false;
-    }
-    char buffer[kCopyBlock];
-    auto left = static_cast<size_t>(st.st_size);
-    while (left > 0) {
-        const ssize_t n = ::read(in, buffer, left < kCopyBlock ? left : kCopyBlock);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0 || !WriteAll(out, buffer, static_cast<size_t>(n))) {
-            break;
-        }
-        left -= static_cast<size_t>(n);
-    }
-    ::close(in);  // read-only: nothing to lose
-    return left == 0;
+    std::vector<uint8_t> bytes;
+    std::string detail;
+    return FileSystem::ReadRegularFile(path, static_cast<size_t>(size), bytes, detail) ==
+               FileSystem::ReadResult::Ok &&
+           bytes.size() == size && out.Write(bytes.data(), bytes.size());
 }
 
 }  // namespace
@@ -76,10 +59,9 @@ bool EmbeddedFiles::ReadResourceAttributes(const ResourceStore& resources, Updat
 }
 
 bool EmbeddedFiles::Exists(const std::string& name) const {
-    struct stat st {};
     const std::string atRoot =
         root_.empty() || root_.back() != '/' ? root_ + "/" + name : root_ + name;
-    return ::stat(atRoot.c_str(), &st) == 0 || ::stat(InFolder(name).c_str(), &st) == 0;
+    return FileSystem::Exists(atRoot) || FileSystem::Exists(InFolder(name));
 }
 
 bool EmbeddedFiles::WritePiece(const std::string& resourceName, const std::string& fileName) {
@@ -87,16 +69,13 @@ bool EmbeddedFiles::WritePiece(const std::string& resourceName, const std::strin
     if (!resources_.Find(resourceName, bytes)) {
         return false;
     }
-    const std::string path = InFolder(fileName);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) {
+    NewFile file;
+    if (file.Create(InFolder(fileName), false) != NewFile::Result::Created) {
         return false;
     }
-    const bool written = WriteAll(fd, bytes.data(), bytes.size());
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed) {
+    if (!file.Write(bytes.data(), bytes.size()) || !file.Finish(false)) {
         // A half-written piece of our own would block every later run: remove it.
-        ::unlink(path.c_str());
+        file.Discard();
         return false;
     }
     return true;
@@ -120,7 +99,7 @@ bool EmbeddedFiles::WritePieces(const std::string& resourceStem, const std::stri
 
 void EmbeddedFiles::Remove(std::vector<std::string>& names) const {
     for (const std::string& name : names) {
-        ::unlink(InFolder(name).c_str());
+        FileSystem::Remove(InFolder(name));
     }
     names.clear();
 }
@@ -195,21 +174,21 @@ std::string EmbeddedFiles::JoinPieces(const std::string& stem, uint32_t count,
                                       const std::string& extension) {
     std::string candidate = stem + "." + extension;
     int n = 1;
-    int out = -1;
+    NewFile out;
+    NewFile::Result created = NewFile::Result::Exists;
     while (n <= kMaxJoinCandidates) {
         if (!Exists(candidate)) {
             // Created exclusively: a file that appeared since the test is never truncated,
             // the next name is taken instead.
-            out =
-                ::open(InFolder(candidate).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-            if (out >= 0 || errno != EEXIST) {
+            created = out.Create(InFolder(candidate), false);
+            if (created != NewFile::Result::Exists) {
                 break;
             }
         }
         candidate = stem + std::to_string(n) + "." + extension;
         ++n;
     }
-    if (out < 0) {
+    if (created != NewFile::Result::Created) {
         return {};
     }
     bool whole = true;
@@ -217,8 +196,8 @@ std::string EmbeddedFiles::JoinPieces(const std::string& stem, uint32_t count,
         whole = AppendFile(InFolder(stem + "." + std::to_string(i)), out);
     }
     // A failed close can mean the last writes never reached the disk.
-    if (::close(out) != 0 || !whole) {
-        ::unlink(InFolder(candidate).c_str());
+    if (!out.Finish(false) || !whole) {
+        out.Discard();
         return {};
     }
     return candidate;

@@ -135,7 +135,7 @@ int InterruptSignals::Signal() {
     return gSignal;
 }
 
-void InterruptSignals::KeepTerminal(int fd, const termios& settings) {
+void InterruptSignals::KeepTerminal(int fd, const TerminalSettings& settings) {
     gTerminalFd = -1;
     gTerminal = settings;
     gTerminalFd = fd;

@@ -1,18 +1,18 @@
 #include "app/core/PrivateFolder.h"
 
-#include <stdlib.h>
-
 #include <cstdio>
 #include <cstdlib>
+
+#include "platform/FileSystem.h"
 
 namespace quillon {
 
 PrivateFolder::PrivateFolder(const std::string& prefix,
                              const std::vector<std::filesystem::path>& parents) {
     for (const std::filesystem::path& parent : parents) {
-        std::string pattern = (parent / (prefix + "-XXXXXX")).string();
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            path_ = pattern;
+        const std::string made = FileSystem::MakeUniqueFolder((parent / prefix).string());
+        if (!made.empty()) {
+            path_ = made;
             return;
         }
     }

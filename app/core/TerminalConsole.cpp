@@ -1,6 +1,13 @@
 #include "app/core/TerminalConsole.h"
 
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+
+#include "platform/win32/WideText.h"
+#else
 #include <unistd.h>
+#endif
 
 namespace quillon {
 
@@ -16,11 +23,18 @@ std::string TerminalConsole::TitleSequence(const std::string& title) {
 }
 
 bool TerminalConsole::Open(const std::string& title) {
+#ifdef _WIN32
+    // The console window's own title; escape sequences are not every console's.
+    if (::_isatty(::_fileno(out_)) != 0) {
+        ::SetConsoleTitleW(WideText(title).c_str());
+    }
+#else
     if (::isatty(::fileno(out_)) == 1) {
         const std::string sequence = TitleSequence(title);
         std::fwrite(sequence.data(), 1, sequence.size(), out_);
         std::fflush(out_);
     }
+#endif
     return true;
 }
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "link/Comm.h"
-#include "serial/posix/ComPortPath.h"
+#include "serial/ComPortPath.h"
 #include "serial/posix/PollEventPump.h"
 #include "serial/posix/PosixSerialLine.h"
 #include "tests/serial/support/PtyPair.h"

@@ -1,4 +1,4 @@
-#include "serial/posix/ComPortPath.h"
+#include "serial/ComPortPath.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -1,4 +1,4 @@
-#include "serial/posix/DeviceAccess.h"
+#include "serial/DeviceAccess.h"
 
 #include <grp.h>
 #include <sys/stat.h>

@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <utility>
 
+#include "serial/DeviceAccess.h"
 #include "serial/posix/CustomLineSpeed.h"
-#include "serial/posix/DeviceAccess.h"
 #include "serial/posix/TerminalSettings.h"
 
 namespace quillon {

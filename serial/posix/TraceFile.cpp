@@ -1,4 +1,4 @@
-#include "serial/posix/TraceFile.h"
+#include "serial/TraceFile.h"
 
 #include <fcntl.h>
 #include <unistd.h>

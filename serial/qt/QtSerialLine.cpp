@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "serial/posix/DeviceAccess.h"
+#include "serial/DeviceAccess.h"
 
 namespace quillon {
 

@@ -14,9 +14,9 @@
 #include <functional>
 #include <string>
 
+#include "serial/ComPortPath.h"
+#include "serial/DeviceAccess.h"
 #include "serial/OpenFailure.h"
-#include "serial/posix/ComPortPath.h"
-#include "serial/posix/DeviceAccess.h"
 #include "serial/posix/PosixSerialLine.h"
 #include "tests/serial/support/PtyPair.h"
 #include "tests/serial/support/TempComDir.h"

@@ -1,4 +1,4 @@
-#include "serial/posix/TraceFile.h"
+#include "serial/TraceFile.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

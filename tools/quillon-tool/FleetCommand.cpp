@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "serial/posix/ComPortPath.h"
+#include "serial/ComPortPath.h"
 #include "tools/quillon-tool/FleetReport.h"
 #include "tools/quillon-tool/FleetRunner.h"
 #include "tools/quillon-tool/ToolCommand.h"

@@ -1,6 +1,6 @@
 #include "tools/quillon-tool/PortAdvice.h"
 
-#include "serial/posix/ComPortPath.h"
+#include "serial/ComPortPath.h"
 
 namespace quillon::tool {
 

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <filesystem>
 
-#include "serial/posix/ComPortPath.h"
+#include "serial/ComPortPath.h"
 
 namespace quillon::tool {
 namespace {

@@ -9,8 +9,8 @@
 
 #include "app/core/ComPortList.h"
 #include "app/core/SysfsPortDeviceNames.h"
-#include "serial/posix/ComPortPath.h"
-#include "serial/posix/DeviceAccess.h"
+#include "serial/ComPortPath.h"
+#include "serial/DeviceAccess.h"
 #include "tools/quillon-tool/ToolCommand.h"
 
 namespace quillon::tool {

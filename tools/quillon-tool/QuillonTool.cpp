@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/core/InterruptSignals.h"
-#include "serial/posix/TraceFile.h"
+#include "serial/TraceFile.h"
 #include "tools/quillon-tool/ArgumentErrors.h"
 #include "tools/quillon-tool/ToolCommand.h"
 #include "tools/quillon-tool/ToolHelpFormatter.h"

@@ -1,6 +1,6 @@
 #include "tools/quillon-tool/TerminalProgressBar.h"
 
-#include <unistd.h>
+#include "platform/Terminal.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -51,7 +51,7 @@ TerminalProgressBar::TerminalProgressBar(const EventPump& clock, std::ostream& o
     : clock_(clock), out_(out), terminal_(terminal) {}
 
 TerminalProgressBar::TerminalProgressBar(const EventPump& clock)
-    : TerminalProgressBar(clock, std::cout, ::isatty(STDOUT_FILENO) == 1) {}
+    : TerminalProgressBar(clock, std::cout, IsTerminal(stdout)) {}
 
 TerminalProgressBar::~TerminalProgressBar() {
     Finish();

@@ -2,13 +2,13 @@
 
 #include "app/core/ComPortPresence.h"
 #include "app/core/EmbeddedFiles.h"
+#include "app/core/InterruptSignals.h"
 #include "app/core/ProcessorCount.h"
 #include "app/core/ResourceTable.h"
 #include "app/core/SysfsPortDeviceNames.h"
+#include "serial/ComPortPath.h"
 #include "serial/OpenFailure.h"
-#include "serial/posix/ComPortPath.h"
-#include "serial/posix/PollEventPump.h"
-#include "serial/posix/PosixSerialLine.h"
+#include "serial/SystemSerial.h"
 #include "tools/quillon-tool/PortAdvice.h"
 #include "tools/quillon-tool/QuietView.h"
 #include "tools/quillon-tool/ToolCommand.h"
@@ -71,7 +71,11 @@ public:
         // A build without Qt has no port-mode line: a mobile build without a box cannot connect.
         static_cast<void>(mobile);
 #endif
-        pump = std::make_unique<PollEventPump>();
+        auto systemPump = std::make_unique<SystemEventPump>();
+#ifdef _WIN32
+        systemPump->AddWakeEvent(InterruptSignals::WakeEvent());
+#endif
+        pump = std::move(systemPump);
     }
 
     PortPresence& Presence() {
@@ -103,7 +107,7 @@ ToolConnection::ToolConnection(const std::string& port, UpdaterView* view) {
     machine_ = std::make_unique<Machine>(port_, portOk_ && port_.isPath, view);
     pump_ = machine_->pump.get();
     updater_ = std::make_unique<Updater>(UpdaterEnvironment{*pump_,
-                                                            PosixSerialLine::Factory(),
+                                                            SystemSerialLine::Factory(),
                                                             machine_->portLine.get(),
                                                             machine_->Presence(),
                                                             machine_->names,

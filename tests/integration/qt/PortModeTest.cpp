@@ -9,7 +9,7 @@
 #include "link/Comm.h"
 #include "link/ProtocolTiming.h"
 #include "link/RadioQueries.h"
-#include "serial/posix/ComPortPath.h"
+#include "serial/ComPortPath.h"
 #include "serial/posix/PosixSerialLine.h"
 #include "serial/qt/QtEventPump.h"
 #include "serial/qt/QtSerialLine.h"
