@@ -35,6 +35,11 @@ public:
     // "/tmp/x-Q3fz9a"); "" when it cannot be made.
     static std::string MakeUniqueFolder(const std::string& stem);
 
+    // Appends `bytes` to `path` (made private to the user when new) in one write at the file's
+    // end, so that the lines of programs appending to one file at once never mix. False, with
+    // `error` set, when the file cannot be opened or the write falls short.
+    static bool Append(const std::string& path, const std::string& bytes, std::string& error);
+
     // The system's text for the last failure of the calling thread.
     static std::string LastErrorText();
 };

@@ -1,14 +1,11 @@
 #include "app/core/UpdateLog.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
-#include <filesystem>
 #include <nlohmann/json.hpp>
+
+#include "platform/FileSystem.h"
+#include "platform/Process.h"
 
 namespace quillon {
 
@@ -43,6 +40,7 @@ const char* ResultText(UpdateRecord::Result result) {
     return "skipped";
 }
 
+#ifndef _WIN32
 bool AbsoluteVariable(const char* name, std::string& value) {
     const char* text = std::getenv(name);
     if (text == nullptr || text[0] != '/') {
@@ -51,10 +49,19 @@ bool AbsoluteVariable(const char* name, std::string& value) {
     value = text;
     return true;
 }
+#endif
 
 }  // namespace
 
 std::string UpdateLog::DefaultPath() {
+#ifdef _WIN32
+    // Beside the backups: %LOCALAPPDATA%\quillon.
+    const char* local = std::getenv("LOCALAPPDATA");
+    if (local != nullptr && local[0] != '\0' && local[1] == ':') {
+        return std::string(local) + "\\quillon\\updates.jsonl";
+    }
+    return {};
+#else
     std::string folder;
     if (AbsoluteVariable("XDG_STATE_HOME", folder)) {
         return folder + "/quillon/updates.jsonl";
@@ -63,12 +70,17 @@ std::string UpdateLog::DefaultPath() {
         return folder + "/.local/state/quillon/updates.jsonl";
     }
     return {};
+#endif
 }
 
 std::string UpdateLog::TimeText(UpdateRecord::Clock::time_point when) {
     const std::time_t seconds = UpdateRecord::Clock::to_time_t(when);
     std::tm parts{};
+#ifdef _WIN32
+    gmtime_s(&parts, &seconds);
+#else
     gmtime_r(&seconds, &parts);
+#endif
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
     return text;
@@ -108,7 +120,7 @@ std::string UpdateLog::Line(const UpdateRecord& record, long pid) {
 }
 
 bool UpdateLog::Append(const UpdateRecord& record, std::string& error) const {
-    return AppendLine(Line(record, static_cast<long>(::getpid())), error);
+    return AppendLine(Line(record, ProcessId()), error);
 }
 
 bool UpdateLog::AppendLine(const std::string& line, std::string& error) const {
@@ -116,29 +128,12 @@ bool UpdateLog::AppendLine(const std::string& line, std::string& error) const {
         error = "no log folder (neither XDG_STATE_HOME nor HOME is set)";
         return false;
     }
-    std::error_code folderError;
-    std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), folderError);
-    const int fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        error = std::strerror(errno);
+    const auto slash = path_.find_last_of("/\\");
+    if (slash != std::string::npos && slash > 0 &&
+        !FileSystem::MakeFolders(path_.substr(0, slash), error)) {
         return false;
     }
-    const std::string whole = line + "\n";
-    ssize_t written = 0;
-    do {
-        written = ::write(fd, whole.data(), whole.size());
-    } while (written < 0 && errno == EINTR);
-    const int writeErrno = errno;
-    const bool closed = ::close(fd) == 0;
-    if (written != static_cast<ssize_t>(whole.size())) {
-        error = written < 0 ? std::strerror(writeErrno) : "the line was cut short (disk full?)";
-        return false;
-    }
-    if (!closed) {
-        error = std::strerror(errno);
-        return false;
-    }
-    return true;
+    return FileSystem::Append(path_, line + "\n", error);
 }
 
 }  // namespace quillon

@@ -170,4 +170,27 @@ std::string FileSystem::MakeUniqueFolder(const std::string& stem) {
     return ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
 }
 
+bool FileSystem::Append(const std::string& path, const std::string& bytes, std::string& error) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        error = LastErrorText();
+        return false;
+    }
+    ssize_t written = 0;
+    do {
+        written = ::write(fd, bytes.data(), bytes.size());
+    } while (written < 0 && errno == EINTR);
+    const std::string writeError = written < 0 ? LastErrorText() : std::string();
+    const bool closed = ::close(fd) == 0;
+    if (written != static_cast<ssize_t>(bytes.size())) {
+        error = written < 0 ? writeError : "the write was cut short (disk full?)";
+        return false;
+    }
+    if (!closed) {
+        error = LastErrorText();
+        return false;
+    }
+    return true;
+}
+
 }  // namespace quillon

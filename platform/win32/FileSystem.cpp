@@ -150,4 +150,29 @@ std::string FileSystem::MakeUniqueFolder(const std::string& stem) {
     return {};
 }
 
+bool FileSystem::Append(const std::string& path, const std::string& bytes, std::string& error) {
+    // With only FILE_APPEND_DATA every write goes to the end of the file as it is then.
+    const HANDLE file = ::CreateFileW(WideText(path).c_str(), FILE_APPEND_DATA,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = LastErrorText();
+        return false;
+    }
+    DWORD written = 0;
+    const BOOL ok =
+        ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    const std::string writeError = ok ? std::string() : LastErrorText();
+    const bool closed = ::CloseHandle(file) != 0;
+    if (!ok || written != bytes.size()) {
+        error = !ok ? writeError : "the write was cut short (disk full?)";
+        return false;
+    }
+    if (!closed) {
+        error = LastErrorText();
+        return false;
+    }
+    return true;
+}
+
 }  // namespace quillon

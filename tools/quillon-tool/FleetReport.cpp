@@ -11,6 +11,7 @@
 #include <iomanip>
 #include <sstream>
 
+#include "app/core/UpdateLog.h"
 #include "tools/quillon-tool/JsonFindings.h"
 
 namespace quillon::tool {
@@ -118,12 +119,7 @@ int FleetReport::ExitCode(const std::vector<FleetRadio>& radios) {
 }
 
 std::string FleetReport::UtcTime(std::chrono::system_clock::time_point when) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
+    return UpdateLog::TimeText(when);
 }
 
 void FleetReport::PrintTable(std::ostream& out, const std::vector<FleetRadio>& radios) {

@@ -145,7 +145,7 @@ ToolConnection::Result ToolConnection::Open(bool lowSpeed) {
     OpenFailure failure = updater_->Link().LastOpenFailure();
     if (failure.reason == OpenFailure::Reason::None && !port_.path.empty()) {
         // Refused before an open was tried (a port the list does not show): try it to tell why.
-        PosixSerialLine probe;
+        SystemSerialLine probe;
         failure = probe.Open(port_.path, {});
     }
     portProblem_ = PortAdvice::OpenFailed(port_, failure);
