@@ -1,5 +1,7 @@
 #include "link/VersionInfoText.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 namespace quillon {
@@ -37,6 +39,20 @@ std::string UnlessZero(const uint8_t version[2]) {
 }
 
 }  // namespace
+
+std::string PanelSerialNumber(const std::string& digits) {
+    const bool allHex = std::all_of(digits.begin(), digits.end(), [](char c) {
+        return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+    });
+    if (digits.empty() || digits.size() % 2 != 0 || !allHex) {
+        return digits;
+    }
+    std::vector<uint8_t> bytes;
+    for (std::size_t i = 0; i < digits.size(); i += 2) {
+        bytes.push_back(static_cast<uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
+    }
+    return HexGroups(bytes.data(), static_cast<int>(bytes.size()));
+}
 
 std::vector<VersionInfoLine> FormatVersionInfo(const VersionInfo& info, uint8_t radioType) {
     const bool hasHardwareRevision = radioType == 1 || radioType == 5 || radioType == 7;

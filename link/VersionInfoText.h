@@ -20,4 +20,9 @@ struct VersionInfoLine {
 // family without one and for a zero boot load or SEM version.
 std::vector<VersionInfoLine> FormatVersionInfo(const VersionInfo& info, uint8_t radioType);
 
+// A serial number given as its hexadecimal digits ("0000000000000003", as the serial number
+// query's reply is kept) in the panel's form ("00-00-00-00-00-00-00-03"). A text that is not an
+// even count of hexadecimal digits (one grouped already, or none at all) comes back unchanged.
+std::string PanelSerialNumber(const std::string& digits);
+
 }  // namespace quillon

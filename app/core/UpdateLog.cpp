@@ -4,6 +4,7 @@
 #include <ctime>
 #include <nlohmann/json.hpp>
 
+#include "link/VersionInfoText.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 
@@ -101,7 +102,8 @@ std::string UpdateLog::Line(const UpdateRecord& record, long pid) {
         {"mode", record.console ? "console" : "window"},
         {"port", record.port > 0 ? json(record.port) : json(nullptr)},
         {"device", TextOrNull(record.device)},
-        {"serial", TextOrNull(record.serial)},
+        // As the version panel shows it, whatever form the step that read it kept.
+        {"serial", TextOrNull(PanelSerialNumber(record.serial))},
         {"model", TextOrNull(record.model)},
         {"series", TextOrNull(record.series)},
         {"versions_before", VersionsOrNull(record.versionsBefore)},

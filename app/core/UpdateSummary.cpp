@@ -1,8 +1,14 @@
 #include "app/core/UpdateSummary.h"
 
+#include <algorithm>
+
 namespace quillon {
 
 namespace {
+
+constexpr char kReturnCode[] = ": return code ";
+constexpr char kBackup[] = "; the codeplug read from the radio is saved in ";
+constexpr char kNext[] = ". Next: ";
 
 // The line is one line whatever the texts taken from the radio or the run hold.
 std::string OneLine(const std::string& text) {
@@ -31,9 +37,27 @@ const char* UpdateSummary::DefaultNextStep(int code) {
     }
 }
 
+std::optional<std::string> UpdateSummary::ReasonIn(const std::string& line) {
+    // "<program>: return code N (<meaning>)[: <reason>][; ...backup][. Next: <step>]."
+    const std::size_t code = line.find(kReturnCode);
+    const std::size_t meaningEnd = line.find(')', code);
+    if (code == 0 || code == std::string::npos || line.find(' ') < code ||
+        meaningEnd == std::string::npos || line.back() != '.') {
+        return std::nullopt;
+    }
+    const std::size_t number = code + sizeof kReturnCode - 1;
+    if (line.compare(number, 2, "0 ") == 0 || line.compare(meaningEnd + 1, 2, ": ") != 0) {
+        return std::string();
+    }
+    const std::size_t start = meaningEnd + 3;
+    const std::size_t end =
+        std::min({line.find(kBackup, start), line.rfind(kNext), line.size() - 1});
+    return line.substr(start, end > start ? end - start : 0);
+}
+
 std::string UpdateSummary::Line(const UpdateRecord& record, const std::string& programName) {
     const int code = record.returnCode;
-    std::string line = programName + ": return code " + std::to_string(code) + " (" +
+    std::string line = programName + kReturnCode + std::to_string(code) + " (" +
                        UpdateRecord::MeaningOf(code) + ")";
     if (code == 0) {
         line += ": the update is complete";
@@ -41,11 +65,11 @@ std::string UpdateSummary::Line(const UpdateRecord& record, const std::string& p
         line += ": " + OneLine(record.reason);
     }
     if (!record.backup.empty()) {
-        line += "; the codeplug read from the radio is saved in " + record.backup;
+        line += kBackup + record.backup;
     }
     const std::string next = record.nextStep.empty() ? DefaultNextStep(code) : record.nextStep;
     if (!next.empty()) {
-        line += ". Next: " + OneLine(next);
+        line += kNext + OneLine(next);
     }
     return line + ".\n";
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "app/core/UpdateRecord.h"
@@ -13,6 +14,9 @@ public:
     // "<program>: return code 2 (boot code upgraded, ...): <reason>. Next: <step>." with a
     // newline at the end.
     static std::string Line(const UpdateRecord& record, const std::string& programName);
+    // The reason a summary line gives ("" for one of return code 0, or one without a reason);
+    // nothing when `line` is no summary line.
+    static std::optional<std::string> ReasonIn(const std::string& line);
     // What to do after a run that ended with `code`, when its steps named nothing better.
     static const char* DefaultNextStep(int code);
 };

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/UpdateLog.h"
 #include "serial/ComPortPath.h"
 #include "tools/quillon-tool/FleetReport.h"
 #include "tools/quillon-tool/FleetRunner.h"
@@ -156,7 +157,7 @@ int RunFleet(const FleetOptions& options) {
     }
 
     FleetPrograms programs{self.string(), updater, build.Assembly().RadioType(), passwordFile,
-                           UpdateLogReader::DefaultPath()};
+                           UpdateLog::DefaultPath()};
     const int jobs = options.jobs > 0 ? options.jobs : static_cast<int>(radios.size());
     FleetDisplay display(stdout, ::isatty(STDOUT_FILENO) == 1);
     FleetRunner runner(programs, jobs, ToolStopFd(), display);

@@ -1,5 +1,10 @@
 #include "tools/quillon-tool/FleetRadio.h"
 
+#include <algorithm>
+
+#include "link/VersionInfoText.h"
+#include "tools/quillon-tool/JsonFindings.h"
+
 namespace quillon::tool {
 namespace {
 
@@ -11,6 +16,8 @@ std::string Text(const nlohmann::ordered_json& entry, const char* key) {
     return found != entry.end() && found->is_string() ? found->get<std::string>() : std::string();
 }
 
+// The versions of a query's answer or a log line, under their plain names ("Boot Load Version"
+// of the log is the query's "boot_load_version").
 FleetRadio::Versions VersionsOf(const nlohmann::ordered_json& object,
                                 const std::string& skip = {}) {
     FleetRadio::Versions versions;
@@ -18,8 +25,9 @@ FleetRadio::Versions VersionsOf(const nlohmann::ordered_json& object,
         return versions;
     }
     for (const auto& [name, value] : object.items()) {
-        if (name != skip && name != "port" && value.is_string()) {
-            versions.emplace_back(name, value.get<std::string>());
+        const std::string plain = PlainKey(name);
+        if (plain != skip && plain != "port" && value.is_string()) {
+            versions.emplace_back(plain, value.get<std::string>());
         }
     }
     return versions;
@@ -38,15 +46,25 @@ bool FleetRadio::TakeQuery(const nlohmann::ordered_json& info) {
 }
 
 void FleetRadio::TakeQueryAfter(const nlohmann::ordered_json& info) {
-    if (info.is_object()) {
-        versionsAfter = VersionsOf(info, kSerialKey);
+    Versions versions = VersionsOf(info, kSerialKey);
+    if (versions.empty()) {
+        return;
     }
+    for (const auto& logged : versionsAfter) {
+        const bool asked = std::any_of(versions.begin(), versions.end(),
+                                       [&](const auto& v) { return v.first == logged.first; });
+        if (!asked) {
+            versions.push_back(logged);
+        }
+    }
+    versionsAfter = std::move(versions);
 }
 
 void FleetRadio::TakeLogEntry(const nlohmann::ordered_json& entry) {
-    logged = true;
-    for (const auto& [field, target] :
-         {std::pair{"serial", &serial}, std::pair{"model", &model}, std::pair{"series", &series}}) {
+    if (serial.empty()) {
+        serial = PanelSerialNumber(Text(entry, "serial"));
+    }
+    for (const auto& [field, target] : {std::pair{"model", &model}, std::pair{"series", &series}}) {
         const std::string value = Text(entry, field);
         if (!value.empty()) {
             *target = value;
@@ -66,7 +84,8 @@ void FleetRadio::TakeConsole() {
         backup = console.Backup();
     }
     if (reason.empty() && returnCode != 0) {
-        reason = console.LastMessage();
+        // The summary says what the log would have; an updater ended before it, its last error.
+        reason = console.SummaryReason().empty() ? console.LastMessage() : console.SummaryReason();
     }
 }
 

@@ -26,12 +26,15 @@ struct FleetRadio {
     // Takes the answer of `quillon-tool info --json` (the version query); false when it holds
     // no versions.
     bool TakeQuery(const nlohmann::ordered_json& info);
-    // The same query after the update, for the versions after where the log gave none.
+    // The same query after the update: its versions replace the log's, whose names the query
+    // did not give stay (the log holds only what the updater itself read or wrote).
     void TakeQueryAfter(const nlohmann::ordered_json& info);
-    // Takes the updater's line of the update log: versions after, steps, reason, backup, and the
-    // radio's serial number, model and series where the query left them open.
+    // Takes the updater's line of the update log: versions after (under the query's plain
+    // names), steps, reason, backup, model and series, and the radio's serial number (in the
+    // version panel's form) where the query gave none.
     void TakeLogEntry(const nlohmann::ordered_json& entry);
-    // What the console told where the log had nothing: backup path, reason.
+    // What the console told where the log had nothing: backup path, reason (its summary's, else
+    // its last message).
     void TakeConsole();
 
     int port = 0;
@@ -53,7 +56,6 @@ struct FleetRadio {
     std::string backup;
     Versions versionsAfter;
     nlohmann::ordered_json steps;  // null until the update log tells
-    bool logged = false;           // its line in the update log was found
     std::chrono::system_clock::time_point started{};
     std::chrono::system_clock::time_point ended{};
     double seconds = 0;

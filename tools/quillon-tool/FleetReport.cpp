@@ -55,8 +55,8 @@ nlohmann::ordered_json VersionsJson(const FleetRadio::Versions& versions, bool k
 }
 
 // The value after the update of the version called `name` before it (names compared plainly,
-// so "Controller Version" and "controller_version" are one); "unknown" when the log does not
-// say.
+// so "Controller Version" and "controller_version" are one); "unknown" when neither the radio
+// nor the log says.
 std::string AfterOf(const FleetRadio& radio, const std::string& name) {
     for (const auto& [afterName, value] : radio.versionsAfter) {
         if (PlainKey(afterName) == PlainKey(name)) {
@@ -170,8 +170,7 @@ nlohmann::ordered_json FleetReport::Json(const std::vector<FleetRadio>& radios,
             {"model", OrNull(radio.model)},
             {"series", OrNull(radio.series)},
             {"versions_before", VersionsJson(radio.versionsBefore, radio.answered)},
-            {"versions_after",
-             VersionsJson(radio.versionsAfter, radio.logged || !radio.versionsAfter.empty())},
+            {"versions_after", VersionsJson(radio.versionsAfter, !radio.versionsAfter.empty())},
             {"return_code",
              ran ? nlohmann::ordered_json(radio.returnCode) : nlohmann::ordered_json()},
             {"meaning",

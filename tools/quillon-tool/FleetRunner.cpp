@@ -178,7 +178,9 @@ bool FleetRunner::Ended(FleetRadio& radio, Slot& slot) {
     }
     radio.TakeConsole();
     slot.folder.reset();
-    if (!stopped_ && radio.answered && radio.versionsAfter.empty()) {
+    // The log holds only the versions the updater read or wrote itself: a radio that answered
+    // before is asked again. One that does not answer now (waiting in bootload mode) keeps them.
+    if (!stopped_ && radio.answered) {
         StartQuery(radio, slot, true);
         return radio.state == FleetRadio::State::kDone;
     }

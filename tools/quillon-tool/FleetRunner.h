@@ -22,8 +22,8 @@ struct FleetPrograms {
 };
 
 // Runs the radios' updates, at most `jobs` at a time: for each, the version query, then the
-// updater in a private working folder of its own (removed afterwards), then the query again when
-// the update log holds no versions after the update. Everything waits in one
+// updater in a private working folder of its own (removed afterwards), then, for a radio that
+// answered before, the query again. Everything waits in one
 // poll() on the programs' output pipes, their process descriptors and the stop signals'
 // descriptor. A stop signal is passed once to every program running, which ends its run as Stop
 // does; radios not yet begun are not run; the runner waits for the rest.

@@ -3,7 +3,6 @@
 // with its meaning or reason, the backup), or with --json the logged records as one JSON array.
 
 #include <CLI/CLI.hpp>
-#include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <iostream>
@@ -19,10 +18,16 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-std::string Upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
+// A serial number to compare: upper case, without the '-' between the digit pairs, so that
+// "00-00-00-00-00-00-00-b2" and "00000000000000B2" (as older lines hold it) are one.
+std::string SerialKey(const std::string& serial) {
+    std::string key;
+    for (const unsigned char c : serial) {
+        if (c != '-') {
+            key += static_cast<char>(std::toupper(c));
+        }
+    }
+    return key;
 }
 
 // A field as text; "-" for a value that is absent or null.
@@ -111,7 +116,7 @@ int RunLog(const std::string& serial, bool json) {
             ++skipped;  // a line cut short by a full disk, or one written by hand
             continue;
         }
-        if (!serial.empty() && Upper(Field(record, "serial")) != Upper(serial)) {
+        if (!serial.empty() && SerialKey(Field(record, "serial")) != SerialKey(serial)) {
             continue;
         }
         selected.push_back(std::move(record));

@@ -1,22 +1,9 @@
 #include "tools/quillon-tool/UpdateLogReader.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 namespace quillon::tool {
-
-std::string UpdateLogReader::DefaultPath() {
-    const char* state = std::getenv("XDG_STATE_HOME");
-    if (state != nullptr && state[0] == '/') {
-        return std::string(state) + "/quillon/updates.jsonl";
-    }
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] == '/') {
-        return std::string(home) + "/.local/state/quillon/updates.jsonl";
-    }
-    return {};
-}
 
 UpdateLogReader::UpdateLogReader(std::string path) : path_(std::move(path)) {
     std::error_code error;

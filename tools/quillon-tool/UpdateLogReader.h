@@ -10,14 +10,11 @@
 namespace quillon::tool {
 
 // Finds the line an updater appended to the update log (one JSON object a line), by the pid of
-// the process that wrote it. Only what was appended after the reader was made is read, so a long
-// log costs nothing; a line that is not a JSON object is passed over.
+// the process that wrote it (the log the updater writes: UpdateLog::DefaultPath()). Only what was
+// appended after the reader was made is read, so a long log costs nothing; a line that is not a
+// JSON object is passed over.
 class UpdateLogReader {
 public:
-    // $XDG_STATE_HOME/quillon/updates.jsonl, else ~/.local/state/quillon/updates.jsonl; empty
-    // when neither is set.
-    static std::string DefaultPath();
-
     explicit UpdateLogReader(std::string path);
 
     // The last line of process `pid` written since the reader was made.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "app/core/UpdateSummary.h"
+
 namespace quillon::tool {
 namespace {
 
@@ -65,6 +67,12 @@ bool UpdaterConsoleParser::Analyse(const std::string& line, bool ended) {
             backup_ = line.substr(kSaved.size());
         }
         return false;
+    }
+    if (ended) {
+        if (const auto reason = UpdateSummary::ReasonIn(line)) {
+            summaryReason_ = *reason;
+            return false;
+        }
     }
     const auto dots = line.find(kEllipsis);
     if (dots == std::string::npos || dots == 0) {

@@ -121,7 +121,7 @@ TEST_F(Fleet, RunsTheUpdaterPerPortInPrivateFoldersAndReadsItsLogLine) {
     EXPECT_EQ(second["port"], 4);
     EXPECT_EQ(second["return_code"], 2);
     EXPECT_EQ(second["meaning"], "Bootloader code needed upgraded");
-    EXPECT_EQ(second["versions_after"]["Controller Version"], "9.4");
+    EXPECT_EQ(second["versions_after"]["controller_version"], "9.4") << "under the query's names";
     EXPECT_EQ(second["backup"], "/b/4.bin");
     EXPECT_EQ(second["steps"][0]["step"], "code");
     EXPECT_TRUE(second["versions_before"].is_null()) << "no radio answered the query";
@@ -177,7 +177,9 @@ TEST_F(Fleet, BadArgumentsAreUsageErrors) {
 }
 
 // The real updater against three radios: one silent, one with an old boot code, one whose new
-// firmware expects codeplug 5.7. Each says so in the table and the report; the worst code wins.
+// firmware expects codeplug 5.7. Each says so in the table and the report (the reasons as the
+// update log gives them); the worst code wins. The updaters, run side by side, leave one whole
+// log line each.
 TEST_F(Fleet, MixedRadiosAreReportedEachAndTheWorstCodeWins) {
     const std::string scenarios = QUILLON_SOURCE_DIR "/sim/scenarios/";
     SimProcess silent(
@@ -193,33 +195,60 @@ TEST_F(Fleet, MixedRadiosAreReportedEachAndTheWorstCodeWins) {
     const ProgramRun run =
         quillon::test::RunProgram(Call({"fleet", "--ports", "1,2,3", "--report", "report.json"}));
     EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
-    for (const char* row :
-         {"COM1   unknown                  6700 series 6", "1 General error\n",
-          "reason: Communication error while trying to retrieve boot version.\n",
-          "COM2   00-00-00-00-00-00-00-02  6700 series 6", "2 Bootloader code needed upgraded\n",
-          "COM3   00-00-00-00-00-00-00-03  6700 series 6",
-          "3 Codeplug conversion error (Application code successfully upgraded)\n",
-          "       file_format_version     5.9 -> 5.7\n"}) {
+    const std::string tooOldReason =
+        "format too old: no conversion reaches codeplug format 5.7 from 5.9";
+    for (const std::string& row :
+         {std::string("COM1   unknown                  6700 series 6"),
+          std::string("1 General error\n"),
+          std::string("reason: boot check failed (no answer to the boot version query)\n"),
+          std::string("COM2   00-00-00-00-00-00-00-02  6700 series 6"),
+          std::string("2 Bootloader code needed upgraded\n"),
+          std::string("COM3   00-00-00-00-00-00-00-03  6700 series 6"),
+          std::string("3 Codeplug conversion error (Application code successfully upgraded)\n"),
+          "reason: " + tooOldReason + "\n",
+          // Asked again after the update: every version, not only those the log holds.
+          std::string("       file_format_version     5.9 -> 5.7\n"),
+          std::string("       dsp_software_version    3.2.1 -> 3.2.1\n")}) {
         EXPECT_NE(run.out.find(row), std::string::npos) << row << "\n" << run.out;
     }
     const Json report = Report();
     EXPECT_EQ(report["exit_code"], 1);
     ASSERT_EQ(report["radios"].size(), 3u);
-    EXPECT_EQ(report["radios"][0]["return_code"], 1);
-    EXPECT_EQ(report["radios"][0]["reason"],
-              "Communication error while trying to retrieve boot version.");
-    EXPECT_EQ(report["radios"][1]["return_code"], 2);
-    EXPECT_EQ(report["radios"][1]["versions_before"]["boot_load_version"], "6.5");
-    EXPECT_EQ(report["radios"][2]["return_code"], 3);
-    // Without a log line the versions after come from asking the radio again.
-    EXPECT_EQ(report["radios"][2]["versions_after"]["file_format_version"], "5.7");
-    EXPECT_TRUE(report["radios"][0]["versions_after"].is_null());
-    EXPECT_EQ(report["radios"][2]["meaning"],
+    const Json& radios = report["radios"];
+    EXPECT_EQ(radios[0]["return_code"], 1);
+    EXPECT_EQ(radios[0]["reason"], "boot check failed (no answer to the boot version query)");
+    EXPECT_TRUE(radios[0]["versions_after"].is_null());
+    EXPECT_EQ(radios[1]["return_code"], 2);
+    EXPECT_EQ(radios[1]["versions_before"]["boot_load_version"], "6.5");
+    EXPECT_EQ(radios[2]["return_code"], 3);
+    EXPECT_EQ(radios[2]["serial"], "00-00-00-00-00-00-00-03");
+    EXPECT_EQ(radios[2]["reason"], tooOldReason);
+    EXPECT_EQ(radios[2]["versions_after"]["file_format_version"], "5.7");
+    EXPECT_EQ(radios[2]["versions_after"].size(), radios[2]["versions_before"].size());
+    EXPECT_EQ(radios[2]["meaning"],
               "Codeplug conversion error (Application code successfully upgraded)");
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
         EXPECT_EQ(entry.path().filename().string().rfind("quillon-fleet", 0), std::string::npos)
             << "left behind: " << entry.path();
     }
+
+    std::istringstream log(ReadFile(dir.Path() + "/state/quillon/updates.jsonl"));
+    std::map<int, Json> lines;  // by port
+    std::set<int> pids;
+    int count = 0;
+    for (std::string text; std::getline(log, text); ++count) {
+        const Json line = Json::parse(text, nullptr, false);
+        ASSERT_TRUE(line.is_object()) << text;
+        lines[line["port"].get<int>()] = line;
+        pids.insert(line["pid"].get<int>());
+    }
+    EXPECT_EQ(count, 3);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(pids.size(), 3u);
+    for (int port = 1; port <= 3; ++port) {
+        EXPECT_EQ(lines[port]["return_code"], radios[port - 1]["return_code"]) << port;
+    }
+    EXPECT_EQ(lines[3]["serial"], "00-00-00-00-00-00-00-03") << "as the version panel shows it";
 }
 
 // Ctrl-C reaches the fleet alone; it stops the updaters as Stop does and waits for them.

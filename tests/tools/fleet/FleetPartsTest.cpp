@@ -75,8 +75,9 @@ TEST(UpdateLogReader, FindsTheLastLineOfAPidWrittenSinceItWasMade) {
         << "\n"
         << R"({"pid":"42"})"
         << "\n"
-        << R"({"started":"2026-12-09T03:10:00Z","pid":42,"serial":"12-34","model":"6700",)"
-        << R"("series":"6","versions_after":{"Controller Version":"4.2.0"},"return_code":3,)"
+        << R"({"started":"2026-12-09T03:10:00Z","pid":42,"serial":"00000000000012ab",)"
+        << R"("model":"6700","series":"6","return_code":3,)"
+        << R"("versions_after":{"Controller Version":"4.2.0","Boot Load Version":"6.7"},)"
         << R"("reason":"codeplug 5.7","backup":null,)"
         << R"("steps":[{"step":"download","result":"done","detail":null}]})"
         << "\n";
@@ -86,22 +87,58 @@ TEST(UpdateLogReader, FindsTheLastLineOfAPidWrittenSinceItWasMade) {
     EXPECT_FALSE(reader.Find(43).has_value());
     EXPECT_FALSE(UpdateLogReader(dir.Path() + "/none.jsonl").Find(42).has_value());
 
-    // What the fleet takes from it: the log's names of versions meet the query's plain ones.
-    FleetRadio radio;
-    radio.state = FleetRadio::State::kDone;
-    radio.returnCode = 3;
-    radio.versionsBefore = {{"controller_version", "4.1.0"}, {"dsp_software_version", "3.2.1"}};
-    radio.console.Feed("Uploading codeplug...Done.\nCodeplug saved to /from/console\n");
-    radio.TakeLogEntry(*entry);
-    radio.TakeConsole();
-    EXPECT_EQ(radio.serial, "12-34");
-    EXPECT_EQ(radio.backup, "/from/console") << "the log's null leaves the console's word";
-    std::ostringstream table;
-    FleetReport::PrintTable(table, {radio});
-    EXPECT_NE(table.str().find("controller_version      4.1.0 -> 4.2.0"), std::string::npos)
-        << table.str();
-    EXPECT_NE(table.str().find("dsp_software_version    3.2.1 -> unknown"), std::string::npos);
-    EXPECT_NE(table.str().find("reason: codeplug 5.7"), std::string::npos);
+    // What the fleet takes from it: the log's names of versions meet the query's plain ones; a
+    // radio that does not answer afterwards keeps the log's versions, one that does gives the
+    // rest (and its own value where both say).
+    for (const bool answersAfter : {false, true}) {
+        SCOPED_TRACE(answersAfter);
+        FleetRadio radio;
+        radio.state = FleetRadio::State::kDone;
+        radio.returnCode = 3;
+        radio.versionsBefore = {{"controller_version", "4.1.0"},
+                                {"dsp_software_version", "3.2.1"},
+                                {"boot_load_version", "6.5"}};
+        radio.console.Feed("Uploading codeplug...Done.\nCodeplug saved to /from/console\n");
+        radio.TakeLogEntry(*entry);
+        radio.TakeConsole();
+        radio.TakeQueryAfter(answersAfter ? Json{{"port", "COM7"},
+                                                 {"controller_version", "4.2.1"},
+                                                 {"dsp_software_version", "3.3.0"},
+                                                 {"radio_serial_number", "12-34"}}
+                                          : Json());
+        EXPECT_EQ(radio.serial, "00-00-00-00-00-00-12-AB") << "in the version panel's form";
+        EXPECT_EQ(radio.backup, "/from/console") << "the log's null leaves the console's word";
+        std::ostringstream table;
+        FleetReport::PrintTable(table, {radio});
+        for (const std::string row :
+             {answersAfter ? "controller_version      4.1.0 -> 4.2.1"
+                           : "controller_version      4.1.0 -> 4.2.0",
+              answersAfter ? "dsp_software_version    3.2.1 -> 3.3.0"
+                           : "dsp_software_version    3.2.1 -> unknown",
+              "boot_load_version       6.5 -> 6.7", "reason: codeplug 5.7"}) {
+            EXPECT_NE(table.str().find(row), std::string::npos) << row << "\n" << table.str();
+        }
+    }
+    // The query's serial number is kept over the log's.
+    FleetRadio asked;
+    asked.serial = "00-00-00-00-00-00-00-07";
+    asked.TakeLogEntry(*entry);
+    EXPECT_EQ(asked.serial, "00-00-00-00-00-00-00-07");
+    // Without a log line the reason is the updater's summary's, else the console's last message.
+    const std::pair<std::string, std::string> consoles[] = {
+        {"\nExtracting embedded files......No answer.\n\nCheck the cable.", "Check the cable."},
+        {"\nUploading codeplug......Failed.warning: the update log could not be written\n"
+         "quillon-updater: return code 3 (codeplug not restored): upload failed (stopped. "
+         "Next: try); the codeplug read from the radio is saved in /b/1.bin. Next: restore it.\n",
+         "upload failed (stopped. Next: try)"}};
+    for (const auto& [output, reason] : consoles) {
+        FleetRadio unlogged;
+        unlogged.returnCode = 1;
+        unlogged.console.Feed(output);
+        unlogged.console.Finish();
+        unlogged.TakeConsole();
+        EXPECT_EQ(unlogged.reason, reason);
+    }
 }
 
 TEST(FleetReport, ExitCodeIsTheWorstInTheOrderOneThreeTwoZero) {

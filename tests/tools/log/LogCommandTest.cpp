@@ -36,21 +36,24 @@ TEST(LogCommandTest, ShowsEachUpdateFilteredBySerialOrAsJson) {
         ASSERT_TRUE(log.Append(record, error)) << error;
     }
     ASSERT_TRUE(log.AppendLine("{\"cut short", error));
+    // A line of an older updater, its serial number without the panel's '-'.
+    ASSERT_TRUE(log.AppendLine(R"({"serial":"00000000000000B2","return_code":0})", error));
 
     const test::ProgramRun all = RunLog(dir.Path(), {});
     EXPECT_EQ(all.exitCode, 0);
-    EXPECT_NE(all.out.find("  COM7  00000000000000A1  6700  Boot Load Version 6.5 -> 6.7  return "
-                           "code 2 (boot code upgraded"),
+    EXPECT_NE(all.out.find("  COM7  00-00-00-00-00-00-00-A1  6700  Boot Load Version 6.5 -> 6.7  "
+                           "return code 2 (boot code upgraded"),
               std::string::npos)
         << all.out;
-    EXPECT_NE(all.out.find("00000000000000B2"), std::string::npos);
+    EXPECT_NE(all.out.find("00-00-00-00-00-00-00-B2"), std::string::npos);
     EXPECT_NE(all.err.find("1 line(s) are no update record"), std::string::npos) << all.err;
 
+    // The digits alone find the line in the panel's form and the older one.
     const test::ProgramRun one = RunLog(dir.Path(), {"--serial", "00000000000000b2", "--json"});
     EXPECT_EQ(one.exitCode, 0);
     const nlohmann::json records = nlohmann::json::parse(one.out);
-    ASSERT_EQ(records.size(), 1u) << one.out;
-    EXPECT_EQ(records[0]["serial"], "00000000000000B2");
+    ASSERT_EQ(records.size(), 2u) << one.out;
+    EXPECT_EQ(records[0]["serial"], "00-00-00-00-00-00-00-B2") << "as the version panel shows it";
     EXPECT_EQ(records[0]["return_code"], 2);
 
     const test::ProgramRun none = RunLog(dir.Path() + "/nothing", {"--json"});
