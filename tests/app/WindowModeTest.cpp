@@ -68,6 +68,16 @@ sim::RadioConfig NormalRadio(const std::string& writtenPath) {
     return config;
 }
 
+// Answers the next modal message box, if one comes, with `button`, keeping "title: text".
+void AnswerNextBox(QString& box, QMessageBox::StandardButton button = QMessageBox::Ok) {
+    WhenModal([&box, button](QWidget* modal) {
+        if (auto* message = qobject_cast<QMessageBox*>(modal)) {
+            box = message->windowTitle() + ": " + message->text();
+            message->button(button)->click();
+        }
+    });
+}
+
 struct WindowRig {
     WindowRig() : link(NormalRadio(folder.Path() + "/written.cpl")) {
         WidgetTestApp();
@@ -265,12 +275,7 @@ TEST(WindowMode, ClosingDuringARunAsksAndStopsOnlyOnYes) {
         rig.Choose(kRadioPort);
         QString question;
         rig.DuringApplicationDownload([&] {
-            WhenModal([&](QWidget* modal) {
-                auto* box = qobject_cast<QMessageBox*>(modal);
-                ASSERT_NE(box, nullptr);
-                question = box->windowTitle() + ": " + box->text();
-                box->button(button)->click();
-            });
+            AnswerNextBox(question, button);
             rig.window->close();
         });
         // The run starts from the message loop, as a click does. After Yes the program ends
@@ -348,12 +353,7 @@ TEST(WindowMode, AnAbsentPortIsRefusedBeforeAnythingIsWritten) {
     QString box;
     WhenModal([&box](QWidget* modal) {
         if (auto* dialog = qobject_cast<PasswordDialog*>(modal)) {
-            WhenModal([&box](QWidget* next) {
-                auto* message = qobject_cast<QMessageBox*>(next);
-                ASSERT_NE(message, nullptr);
-                box = message->windowTitle() + ": " + message->text();
-                message->button(QMessageBox::Ok)->click();
-            });
+            AnswerNextBox(box);
             dialog->PasswordEdit()->setText("pelican");
             dialog->OkButton()->click();
         }
@@ -376,12 +376,7 @@ TEST(WindowMode, RetrieveFillsTheVersionPanelOrLeavesIt) {
         }
         const QString before = rig.window->VersionValue(4)->text();
         QString box;
-        WhenModal([&box](QWidget* modal) {
-            if (auto* message = qobject_cast<QMessageBox*>(modal)) {
-                box = message->windowTitle() + ": " + message->text();
-                message->button(QMessageBox::Ok)->click();
-            }
-        });
+        AnswerNextBox(box);
         rig.window->RetrieveButton()->click();
         QCoreApplication::processEvents();
         if (connected) {

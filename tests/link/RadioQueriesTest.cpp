@@ -49,30 +49,21 @@ TEST_F(RadioQueriesTest, ReadVersionInfoStopsAtTheFirstSilentQuery) {
     EXPECT_EQ(pump.NowMs(), 5 + 4000);
 }
 
-TEST_F(RadioQueriesTest, MissingBootVersionIs5ForTypes157) {
+// A silent boot query is 5 (and zeros) for types 1, 5 and 7, a failure that copies nothing else.
+TEST_F(RadioQueriesTest, MissingBootVersionIs5ForTypes157AndFailsForOthers) {
     OpenDeviceMode();
     AnswerAll(3);
     radio.Forget(kAskBoot);
-    for (uint8_t type : {1, 5, 7}) {
+    for (uint8_t type : {1, 5, 7, 0, 4, 6, 8}) {
+        SCOPED_TRACE(int(type));
+        const bool zeros = type == 1 || type == 5 || type == 7;
         session.SetActive(true);
         info.BootVersion[0] = 9;
         info.BootVersion[1] = 9;
-        EXPECT_EQ(ReadVersionInfo(session, type, info, true), 5) << int(type);
-        EXPECT_EQ(info.BootVersion[0], 0);
-        EXPECT_EQ(info.BootVersion[1], 0);
+        EXPECT_EQ(ReadVersionInfo(session, type, info, true), zeros ? 5 : 4);
+        EXPECT_EQ(info.BootVersion[0], zeros ? 0 : 9) << "a failed query copies nothing";
+        EXPECT_EQ(info.BootVersion[1], zeros ? 0 : 9);
         EXPECT_EQ(info.DSPVersion[2], 23) << "the fields read before stay";
-    }
-}
-
-TEST_F(RadioQueriesTest, MissingBootVersionFailsForOtherTypes) {
-    OpenDeviceMode();
-    AnswerAll(3);
-    radio.Forget(kAskBoot);
-    for (uint8_t type : {0, 4, 6, 8}) {
-        session.SetActive(true);
-        info.BootVersion[0] = 9;
-        EXPECT_EQ(ReadVersionInfo(session, type, info, true), 4) << int(type);
-        EXPECT_EQ(info.BootVersion[0], 9) << "a failed query copies nothing";
     }
     EXPECT_EQ(radio.CountRequests(kAskSem), 0);
 }
@@ -136,18 +127,14 @@ TEST_F(RadioQueriesTest, NotAvailableAnswersStoreZeros) {
 
 TEST_F(RadioQueriesTest, ReadBootVersionIs5ForTypes1578WhenSilent) {
     OpenDeviceMode();
-    for (uint8_t type : {1, 5, 7, 8}) {
+    for (uint8_t type : {1, 5, 7, 8, 0, 4, 6}) {
+        SCOPED_TRACE(int(type));
+        const bool zeros = type == 1 || type == 5 || type == 7 || type == 8;
         session.SetActive(true);
         uint8_t v[2] = {9, 9};
-        EXPECT_EQ(ReadBootVersion(session, type, v), 5) << int(type);
-        EXPECT_EQ(v[0], 0);
-        EXPECT_EQ(v[1], 0);
-    }
-    for (uint8_t type : {0, 4, 6}) {
-        session.SetActive(true);
-        uint8_t v[2] = {9, 9};
-        EXPECT_EQ(ReadBootVersion(session, type, v), 4) << int(type);
-        EXPECT_EQ(v[0], 9) << "nothing stored on failure";
+        EXPECT_EQ(ReadBootVersion(session, type, v), zeros ? 5 : 4);
+        EXPECT_EQ(v[0], zeros ? 0 : 9) << "nothing stored on failure";
+        EXPECT_EQ(v[1], zeros ? 0 : 9);
     }
     EXPECT_EQ(session.TimeoutMs(), 4000u);
 }
@@ -162,27 +149,23 @@ TEST_F(RadioQueriesTest, ReadBootVersionReadsTheVersion) {
     EXPECT_EQ(ReadBootVersion(session, 8, v), 1);
 }
 
-TEST_F(RadioQueriesTest, PortModeAsksAgainAfterNotAvailable) {
-    OpenPortMode();
-    radio.Answer(kAskBoot, {0x04, 0x20});
-    radio.Answer(kAskBoot, {0x04, 0x20});
-    radio.Answer(kAskBoot, {0x04, 0x2E, 6, 5});
-    uint8_t v[2] = {};
-    EXPECT_EQ(ReadBootVersion(session, 0, v), 1);
-    EXPECT_EQ(radio.CountRequests(kAskBoot), 3);
-    EXPECT_EQ(v[0], 6);
-    EXPECT_EQ(v[1], 5);
-}
-
-TEST_F(RadioQueriesTest, DeviceModeTakesNotAvailableWithoutAskingAgain) {
-    OpenDeviceMode();
-    radio.Answer(kAskBoot, {0x04, 0x20});
-    radio.Answer(kAskBoot, {0x04, 0x2E, 6, 5});
-    uint8_t v[2] = {9, 9};
-    EXPECT_EQ(ReadBootVersion(session, 0, v), 1);
-    EXPECT_EQ(radio.CountRequests(kAskBoot), 1);
-    EXPECT_EQ(v[0], 0);
-    EXPECT_EQ(v[1], 0);
+// Port mode asks again after 04 20; device mode takes it as the answer (zeros).
+TEST_F(RadioQueriesTest, NotAvailableIsAskedAgainOnlyInPortMode) {
+    for (const bool portMode : {true, false}) {
+        SCOPED_TRACE(portMode ? "port mode" : "device mode");
+        portMode ? OpenPortMode() : OpenDeviceMode();
+        radio.Answer(kAskBoot, {0x04, 0x20});
+        radio.Answer(kAskBoot, {0x04, 0x20});
+        radio.Answer(kAskBoot, {0x04, 0x2E, 6, 5});
+        const int before = radio.CountRequests(kAskBoot);
+        uint8_t v[2] = {9, 9};
+        EXPECT_EQ(ReadBootVersion(session, 0, v), 1);
+        EXPECT_EQ(radio.CountRequests(kAskBoot) - before, portMode ? 3 : 1);
+        EXPECT_EQ(v[0], portMode ? 6 : 0);
+        EXPECT_EQ(v[1], portMode ? 5 : 0);
+        session.Close();
+        radio.Forget(kAskBoot);
+    }
 }
 
 TEST_F(RadioQueriesTest, PortModeStopsAskingARadioThatIsNeverReady) {

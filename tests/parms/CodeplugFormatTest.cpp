@@ -252,38 +252,25 @@ TEST(CodeplugFormatCheck, EverySystemIdFromOneToTheCountMustExist) {
 
 TEST(CodeplugFormatCheck, RejectsCountsLengthsAndMarkers) {
     auto good = BuildImage(k510, MinimalBlocks(k510, {0}, 1));
-    {
+    const uint32_t group = good.starts[3];
+    const struct {
+        const char* what;
+        uint32_t word;
+        uint16_t value;
+    } damage[] = {
+        {"no header marker", 0, 0},
+        {"header of type 2", 1, static_cast<uint16_t>(good[1] | 0x8000)},
+        {"total length too short", 4, 128},
+        {"total length past the buffer", 4, 40000},
+        {"no group blocks", 14, 0x0001},
+        {"55 groups, 17 systems", 14, 0x3711},
+        {"group block lost its marker", group, 0x1234},
+        {"group block of length 0", group + 1, 0xC000},
+    };
+    for (const auto& d : damage) {
+        SCOPED_TRACE(d.what);
         CodeplugImage img = *good;
-        img[0] = 0;
-        Reason(img);
-    }
-    {
-        CodeplugImage img = *good;
-        img[1] |= 0x8000;  // header of type 2
-        Reason(img);
-    }
-    {
-        CodeplugImage img = *good;
-        img[4] = 128;
-        Reason(img);
-        img[4] = 40000;
-        Reason(img);
-    }
-    {
-        CodeplugImage img = *good;
-        img[14] = 0x0001;  // no group blocks
-        Reason(img);
-        img[14] = 0x3711;  // 55 groups, 17 systems
-        Reason(img);
-    }
-    {
-        CodeplugImage img = *good;
-        img[good.starts[3]] = 0x1234;  // the group block lost its marker
-        Reason(img);
-    }
-    {
-        CodeplugImage img = *good;
-        img[good.starts[3] + 1] = 0xC000;  // group block of length 0
+        img[d.word] = d.value;
         Reason(img);
     }
 }

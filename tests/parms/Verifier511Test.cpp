@@ -63,21 +63,21 @@ TEST(Verifier511, NoRoomForTheEntryLeavesTheImageAlone) {
 
 TEST(Verifier511, RefusesImagesItCannotRead) {
     auto built = BuildImage(k511, MinimalBlocks(k511, {0}, 1));
-    CodeplugImage img = *built;
-    img[95] = 0x0100;  // table 10 holds a record
-    EXPECT_FALSE(CodeplugFormat().Verify511(img, false));
-    img = *built;
-    img[0] = 0;
-    EXPECT_FALSE(CodeplugFormat().Verify511(img, false));
-    img = *built;
-    img[14] = 0x0100;  // no systems
-    EXPECT_FALSE(CodeplugFormat().Verify511(img, false));
-    img = *built;
-    img[built.starts.back()] = 0;  // the walk meets no marker
-    EXPECT_FALSE(CodeplugFormat().Verify511(img, false));
-    img = *built;
-    img[built.starts.back() + 1] = 0;  // a block of length 0 ends the walk
-    EXPECT_FALSE(CodeplugFormat().Verify511(img, false));
+    const uint32_t last = built.starts.back();
+    const struct {
+        const char* what;
+        uint32_t word;
+        uint16_t value;
+    } damage[] = {{"table 10 holds a record", 95, 0x0100},
+                  {"no header marker", 0, 0},
+                  {"no systems", 14, 0x0100},
+                  {"the walk meets no marker", last, 0},
+                  {"a block of length 0 ends the walk", last + 1, 0}};
+    for (const auto& d : damage) {
+        CodeplugImage img = *built;
+        img[d.word] = d.value;
+        EXPECT_FALSE(CodeplugFormat().Verify511(img, false)) << d.what;
+    }
 }
 
 TEST(Verifier511, HeaderDefaults) {

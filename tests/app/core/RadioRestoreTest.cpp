@@ -146,41 +146,20 @@ struct RestoreCase {
 };
 
 TEST(RadioRestore, WritesBackOnlyASoundConversion) {
+    // clang-format off
     const RestoreCase cases[] = {
+        // name, codeplug, radio format, upload, download, silent query, backup blocked, result, writes
         {"5.9 to 5.11", k59, {5, 11}, 1, 1, nullptr, false, kRestoreWritten, true},
         {"5.8 to 5.11", k58, {5, 11}, 1, 1, nullptr, false, kRestoreWritten, true},
         {"5.8 kept as 5.8", k58, {5, 8}, 1, 1, nullptr, false, kRestoreWritten, true},
-        {"radio older than the codeplug",
-         k511,
-         {5, 9},
-         1,
-         1,
-         nullptr,
-         false,
-         kRestoreNotWrittenBack,
-         false},
+        {"radio older than the codeplug", k511, {5, 9}, 1, 1, nullptr, false, kRestoreNotWrittenBack, false},
         {"radio expects 5.7", k59, {5, 7}, 1, 1, nullptr, false, kRestoreNotConvertible, false},
         {"upload fails", k59, {5, 11}, -1, 1, nullptr, false, kRestoreUploadFailed, false},
         {"download fails", k59, {5, 11}, 1, -1, nullptr, false, kRestoreDownloadFailed, false},
-        {"serial number unreadable",
-         k59,
-         {5, 11},
-         1,
-         1,
-         "04 04",
-         false,
-         kRestoreDownloadFailed,
-         false},
-        {"backup cannot be saved",
-         k59,
-         {5, 11},
-         1,
-         1,
-         nullptr,
-         true,
-         kRestoreNotWrittenBack,
-         false},
+        {"serial number unreadable", k59, {5, 11}, 1, 1, "04 04", false, kRestoreDownloadFailed, false},
+        {"backup cannot be saved", k59, {5, 11}, 1, 1, nullptr, true, kRestoreNotWrittenBack, false},
     };
+    // clang-format on
     for (const RestoreCase& c : cases) {
         SCOPED_TRACE(c.name);
         sim::RadioConfig config;

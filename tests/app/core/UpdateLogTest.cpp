@@ -45,24 +45,12 @@ TEST(UpdateLog, TheLineHoldsEveryFieldAbsentOnesAsNull) {
     const std::string text = UpdateLog::Line(record, 4242);
     EXPECT_EQ(text.find('\n'), std::string::npos);
     const json line = json::parse(text);
-    const char* const keys[] = {"started",
-                                "ended",
-                                "pid",
-                                "mode",
-                                "port",
-                                "device",
-                                "serial",
-                                "model",
-                                "series",
-                                "versions_before",
-                                "versions_after",
-                                "codeplug_format_before",
-                                "codeplug_format_after",
-                                "steps",
-                                "return_code",
-                                "meaning",
-                                "reason",
-                                "backup"};
+    // clang-format off
+    const char* const keys[] = {
+        "started", "ended", "pid", "mode", "port", "device", "serial", "model", "series",
+        "versions_before", "versions_after", "codeplug_format_before", "codeplug_format_after",
+        "steps", "return_code", "meaning", "reason", "backup"};
+    // clang-format on
     EXPECT_EQ(line.size(), std::size(keys));
     for (const char* key : keys) {
         EXPECT_TRUE(line.contains(key)) << key;

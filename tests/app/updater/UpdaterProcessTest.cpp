@@ -75,6 +75,8 @@ void ExpectImageStream(const Bytes& received, const Bytes& data) {
 }
 
 TEST(UpdaterProgram, UsageAndInvalidOptionsByteForByte) {
+    const std::string badPort =
+        "Invalid command line options (Need valid/available COM Port number).\n";
     const struct {
         std::vector<std::string> args;
         std::string out;
@@ -83,18 +85,10 @@ TEST(UpdaterProgram, UsageAndInvalidOptionsByteForByte) {
         {{"/?"}, kUsage + kPrompt, 0},
         {{"/D"}, "Invalid command line options.\n" + kPrompt, 1},
         {{"/d"}, "Invalid command line options (Need COM Port option).\n" + kPrompt, 1},
-        {{"/d", "/sp"},
-         "Invalid command line options (Need valid/available COM Port number).\n" + kPrompt,
-         1},
-        {{"/d", "/sp", "x7", "/c"},
-         "Invalid command line options (Need valid/available COM Port number).\n",
-         1},
-        {{"/d", "/sp", "256", "/c"},
-         "Invalid command line options (Need valid/available COM Port number).\n",
-         1},
-        {{"/d", "/sp", "9"},
-         "Invalid command line options (Need valid/available COM Port number).\n" + kPrompt,
-         1},
+        {{"/d", "/sp"}, badPort + kPrompt, 1},
+        {{"/d", "/sp", "x7", "/c"}, badPort, 1},
+        {{"/d", "/sp", "256", "/c"}, badPort, 1},
+        {{"/d", "/sp", "9"}, badPort + kPrompt, 1},
     };
     TempDir dir;
     fs::create_directory(dir.Path() + "/com");
@@ -279,9 +273,8 @@ TEST(UpdaterProgram, OutOfDateBootCodeIsUpgradedAndTheRunEndsWithTwo) {
     EXPECT_EQ(line["versions_before"]["Boot Load Version"], "6.5");
     EXPECT_NE(line["versions_after"]["Boot Load Version"], "6.5");
     EXPECT_EQ(line["steps"].back()["step"], "boot download");
-    const std::string end = "\rDownloading Bootloader code...100% complete...Done.\n";
-    ASSERT_GE(u.run.out.size(), end.size());
-    EXPECT_EQ(u.run.out.substr(u.run.out.size() - end.size()), end);
+    EXPECT_TRUE(u.run.out.ends_with("\rDownloading Bootloader code...100% complete...Done.\n"))
+        << u.Log();
     ExpectImageStream(ReadFile(u.dir.Path() + "/code.bin"),
                       ImageData("CODE_BOOT", Attributes().BootCodeCount));
     EXPECT_FALSE(fs::exists(u.dir.Path() + "/written.cpl"));
@@ -302,8 +295,8 @@ TEST(UpdaterProgram, AnUpdateLogThatCannotBeWrittenChangesNothingButAWarning) {
     EXPECT_EQ(u.run.exitCode, 2) << u.Log();
     EXPECT_NE(u.run.err.find("warning: the update log " + stateFile), std::string::npos) << u.Log();
     EXPECT_NE(u.run.err.find("return code 2"), std::string::npos) << u.Log();
-    const std::string end = "\rDownloading Bootloader code...100% complete...Done.\n";
-    EXPECT_EQ(u.run.out.substr(u.run.out.size() - end.size()), end);
+    EXPECT_TRUE(u.run.out.ends_with("\rDownloading Bootloader code...100% complete...Done.\n"))
+        << u.Log();
 }
 
 TEST(UpdaterProgram, RefusalsEndWithOne) {
@@ -326,9 +319,7 @@ TEST(UpdaterProgram, RefusalsEndWithOne) {
         SCOPED_TRACE(row.scenario);
         UpdateRun u(row.scenario, "");
         EXPECT_EQ(u.run.exitCode, 1) << u.Log();
-        const std::string end = row.end;
-        ASSERT_GE(u.run.out.size(), end.size()) << u.Log();
-        EXPECT_EQ(u.run.out.substr(u.run.out.size() - end.size()), end) << u.Log();
+        EXPECT_TRUE(u.run.out.ends_with(row.end)) << u.Log();
         EXPECT_NE(u.run.err.find(std::string("return code 1 (general error): ") + row.reason),
                   std::string::npos)
             << u.Log();
@@ -341,9 +332,7 @@ TEST(UpdaterProgram, RefusalsEndWithOne) {
 TEST(UpdaterProgram, ACodeplugFormatNoConversionReachesEndsWithThree) {
     UpdateRun u("codeplug-too-old.json", "5.9");
     EXPECT_EQ(u.run.exitCode, 3) << u.Log();
-    const std::string end = "Uploading codeplug...Done.";
-    ASSERT_GE(u.run.out.size(), end.size());
-    EXPECT_EQ(u.run.out.substr(u.run.out.size() - end.size()), end) << u.Log();
+    EXPECT_TRUE(u.run.out.ends_with("Uploading codeplug...Done.")) << u.Log();
     EXPECT_NE(u.run.err.find("format too old: no conversion reaches codeplug format 5.7 from 5.9"),
               std::string::npos)
         << u.Log();
@@ -355,9 +344,9 @@ TEST(UpdaterProgram, AProtectedCodeplugIsLeftAloneOnTheConsole) {
     // The console asks nobody for the codeplug password: the code is in, the codeplug stays.
     UpdateRun u("password-codeplug.json", "");
     EXPECT_EQ(u.run.exitCode, 3) << u.Log();
-    const std::string end = "Uploading codeplug...An error occurred while uploading the codeplug.";
-    ASSERT_GE(u.run.out.size(), end.size());
-    EXPECT_EQ(u.run.out.substr(u.run.out.size() - end.size()), end) << u.Log();
+    EXPECT_TRUE(
+        u.run.out.ends_with("Uploading codeplug...An error occurred while uploading the codeplug."))
+        << u.Log();
     EXPECT_FALSE(fs::exists(u.dir.Path() + "/written.cpl"));
     EXPECT_TRUE(u.Backups().empty());
     EXPECT_NE(u.run.err.find("return code 3 (codeplug not restored, application code upgraded): "
@@ -438,9 +427,7 @@ TEST(UpdaterProgram, StopSignalsEndTheRunCleanlyWithItsCode) {
         if (row.second != 0) {
             continue;  // ended where it stood
         }
-        const std::string end = row.end;
-        ASSERT_GE(u.run.out.size(), end.size()) << u.Log();
-        EXPECT_EQ(u.run.out.substr(u.run.out.size() - end.size()), end) << u.Log();
+        EXPECT_TRUE(u.run.out.ends_with(row.end)) << u.Log();
         EXPECT_TRUE(u.WorkingFolderEmpty());
         if (row.signal == SIGINT) {
             // The port was freed and nothing was left behind: the next run completes.
