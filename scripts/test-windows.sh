@@ -62,6 +62,13 @@ fi
 backup=$(find "$WINEPREFIX/drive_c/users" -path '*AppData/Local/quillon/backups/*.bin' | head -n1)
 [ -n "$backup" ] && pass "backup under %LOCALAPPDATA%: ${backup#"$WINEPREFIX/"}" ||
     fail "no backup under %LOCALAPPDATA%\\quillon\\backups"
+log=$(find "$WINEPREFIX/drive_c/users" -path '*AppData/Local/quillon/updates.jsonl' | head -n1)
+if [ -n "$log" ] && [ "$(wc -l <"$log")" -eq 1 ] &&
+   python3 -c 'import json,sys; r=json.loads(open(sys.argv[1]).read()); sys.exit(r["return_code"] != 0 or r["port"] != 7 or not r["backup"])' "$log"; then
+    pass "one update log line under %LOCALAPPDATA%\\quillon (return code 0, port 7, the backup)"
+else
+    fail "no update log line under %LOCALAPPDATA%\\quillon\\updates.jsonl"
+fi
 
 echo "== silent radio =="
 start_radio silent sim/scenarios/silent-radio.json
@@ -78,6 +85,13 @@ if "$wine" "$win/tools/quillon-tool.exe" ports 2>&1 | grep -q "^COM7"; then
 else
     fail "ports does not list COM7"
 fi
+if "$wine" "$win/tools/quillon-tool.exe" info --port COM7 >"$work/info.txt" 2>&1 &&
+   grep -q "^Radio Serial Number: *12-34-56-78-9A-BC-DE-F0" "$work/info.txt"; then
+    pass "info --port COM7 reads the radio's versions and serial number"
+else
+    fail "info --port COM7 (see below)"
+    cat "$work/info.txt" || true
+fi
 "$wine" "$win/tools/quillon-tool.exe" codeplug read --port 7 "Z:$work/read.cpl" >"$work/read.txt" 2>&1 || true
 "$wine" "$win/tools/quillon-tool.exe" codeplug write --port 7 "Z:$work/read.cpl" >"$work/write.txt" 2>&1 || true
 stop_radio
@@ -89,6 +103,23 @@ if [ -s "$work/read.cpl" ] &&
 else
     fail "codeplug read/write round trip (see read.txt/write.txt)"
     cat "$work/read.txt" "$work/write.txt" || true
+fi
+
+echo "== quillon-tool.exe download =="
+# A loader and 16 KiB of code as S-records made by objcopy; the radio keeps what it received.
+head -c 16384 /dev/urandom >"$work/code.bin"
+head -c 2000 /dev/urandom >"$work/loader.bin"
+objcopy -I binary -O srec --srec-len=32 --srec-forceS3 "$work/code.bin" "$work/code.srec"
+objcopy -I binary -O srec --srec-len=32 --change-addresses=0x10000 "$work/loader.bin" "$work/loader.srec"
+start_radio download sim/scenarios/update-normal.json --code-out "$work/stored.bin"
+"$wine" "$win/tools/quillon-tool.exe" download --port 7 --loader "Z:$work/loader.srec" \
+    --code "Z:$work/code.srec" >"$work/download.txt" 2>&1 && download_status=0 || download_status=$?
+stop_radio
+if [ "$download_status" -eq 0 ] && cmp -s <(head -c 16384 "$work/stored.bin") "$work/code.bin"; then
+    pass "download sends the code, which the radio stores byte for byte"
+else
+    fail "download (exit $download_status; see below)"
+    cat "$work/download.txt" || true
 fi
 
 echo "== installer: silent install and uninstall =="
