@@ -34,6 +34,7 @@
 #include "app/core/UpdateLog.h"
 #include "app/core/UpdateSummary.h"
 #include "app/core/Updater.h"
+#include "platform/Terminal.h"
 #include "serial/ComPortPath.h"
 #include "serial/SystemSerial.h"
 #include "serial/TraceFile.h"
@@ -116,7 +117,10 @@ private:
 // line, so the summary starts a line of its own there.
 void WriteSummary(const UpdateRecord& record, const std::string& programName) {
     const std::string line = UpdateSummary::Line(record, programName);
-    std::fprintf(stderr, "%s%s", ::isatty(STDERR_FILENO) == 1 ? "\n" : "", line.c_str());
+    // The console's last line ends without a line feed: where the summary would follow straight
+    // on it, it begins a line of its own.
+    const bool sameLine = IsTerminal(stderr) || SameDestination(stdout, stderr);
+    std::fprintf(stderr, "%s%s", sameLine ? "\n" : "", line.c_str());
     std::fflush(stderr);
 }
 
