@@ -75,11 +75,13 @@ int CodeplugTransfer::Upload() {
 
 int CodeplugTransfer::RunUpload(CommSession& link, ImageBuffer buffer) {
     SetLength(0);
+    radioAnswered_ = false;
     int result = link.SendCode2(kFamily, kStartUpload, nullptr, 0);
     if (result <= 0) {
         return result;
     }
     result = passChecker_.Check();
+    radioAnswered_ = passChecker_.Answered();
     if (result <= 0) {
         return result;
     }
@@ -151,12 +153,14 @@ int CodeplugTransfer::RunDownload(CommSession& link, ImageBuffer buffer) {
     const int32_t length = Length();
     std::fill(buffer.begin() + length, buffer.end(), kFiller);
     BlockScrambler scrambler(serialKey_);
+    radioAnswered_ = false;
 
     int result = link.SendCode2(kFamily, kStartDownload, nullptr, 0);
     if (result <= 0) {
         return result;
     }
     result = passChecker_.Check();
+    radioAnswered_ = passChecker_.Answered();
     if (result <= 0) {
         return result;
     }

@@ -36,6 +36,9 @@ public:
     uint16_t Checksum() const { return checksum_; }
 
     PasswordExchange& PassChecker() { return passChecker_; }
+    // After a failed Upload or Download: false when no frame at all came from the radio after
+    // the start message (a radio that does not answer), true when it failed partway.
+    bool RadioAnswered() const { return radioAnswered_; }
 
 private:
     int RunUpload(CommSession& link, ImageBuffer buffer);
@@ -44,6 +47,7 @@ private:
     PasswordExchange passChecker_;
     EndOfImageWalk walk_;
     uint16_t checksum_ = 0;
+    bool radioAnswered_ = false;
     std::array<uint8_t, 8> serialKey_{};
 };
 

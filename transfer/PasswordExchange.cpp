@@ -42,6 +42,7 @@ std::array<uint8_t, 4> PasswordExchange::PackPassword(const std::string& text) {
 }
 
 int PasswordExchange::Check() {
+    answered_ = false;
     CommSession* link = Link();
     if (link == nullptr) {
         return kLinkFailed;
@@ -58,6 +59,7 @@ int PasswordExchange::Check() {
             linkFailed = true;
             break;
         }
+        answered_ = true;
         if (Is(message, kFamily, kPasswordWanted)) {
             std::string password;
             if (attempts >= kMaxAttempts || !PasswordPrompt(password)) {

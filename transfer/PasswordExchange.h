@@ -27,6 +27,9 @@ public:
     // kGranted when the radio granted access (03 0D or 03 0E); kNotGranted when it did not
     // (03 04 has been sent); kLinkFailed when no frame came or a send failed.
     int Check();
+    // Whether the last Check received any frame from the radio: false when the radio never
+    // answered the transfer's start message.
+    bool Answered() const { return answered_; }
 
     // Asks the prompt; false when the user cancelled or there is no prompt.
     bool PasswordPrompt(std::string& password);
@@ -37,6 +40,7 @@ public:
 
 private:
     quillon::PasswordPrompt* prompt_ = nullptr;
+    bool answered_ = false;
 };
 
 }  // namespace quillon

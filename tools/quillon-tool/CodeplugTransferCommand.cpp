@@ -95,6 +95,16 @@ std::string ReadSerialText(CommSession& link) {
     return text;
 }
 
+// Why a transfer failed, after its first line: a refused password, or a radio that sent nothing
+// at all after the start message (where `hint` says what to check).
+void ExplainFailure(const CodeplugTransfer& transfer, int result, const std::string& hint) {
+    if (result == 0) {
+        std::cerr << "Access to the codeplug was not granted.\n";
+    } else if (!transfer.RadioAnswered() && !ToolCancel().Cancelled()) {
+        std::cerr << hint << "\n";
+    }
+}
+
 // The transfer set up on a connection, with the terminal's prompt and progress bar.
 struct TransferSetup {
     TransferSetup(CommSession& link, const EventPump& pump, RadioBytes& bytes, int32_t length)
@@ -130,9 +140,7 @@ int RunRead(const TransferOptions& options) {
     setup.bar.Finish();
     if (result <= 0) {
         std::cerr << kUploadError << "\n";
-        if (result == 0) {
-            std::cerr << "Access to the codeplug was not granted.\n";
-        }
+        ExplainFailure(setup.transfer, result, connection.NoAnswerHint());
         return kExitFailed;
     }
     const int32_t length = setup.transfer.Length();
@@ -262,9 +270,7 @@ int RunWrite(const TransferOptions& options) {
     setup.bar.Finish();
     if (result <= 0) {
         std::cerr << kDownloadError << "\n";
-        if (result == 0) {
-            std::cerr << "Access to the codeplug was not granted.\n";
-        }
+        ExplainFailure(setup.transfer, result, connection.NoAnswerHint());
         return kExitFailed;
     }
     std::cout << "wrote codeplug: format " << FormatText(file.Image()) << ", " << length

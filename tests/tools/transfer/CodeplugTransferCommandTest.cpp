@@ -248,12 +248,19 @@ TEST(CodeplugTransferCommand, WriteSavesTheRadiosCodeplugFirst) {
     }
 }
 
+// Only a radio that never answered gets the hint of what to check; one that failed partway
+// answered, and the hint would send the technician to the cable for nothing.
 TEST(CodeplugTransferCommand, ReadFailsCleanlyAndLeavesNoFile) {
-    const std::vector<std::string> radios[] = {
-        {"--codeplug-password", "1234"},
-        {"--codeplug-silent-block", "2"},
+    const struct {
+        std::vector<std::string> options;
+        bool noAnswer;
+    } radios[] = {
+        {{"--codeplug-password", "1234"}, false},
+        {{"--codeplug-silent-block", "2"}, false},
+        {{"--scenario", "silent-radio"}, true},
     };
-    for (const auto& options : radios) {
+    for (const auto& [options, noAnswer] : radios) {
+        SCOPED_TRACE(options[1]);
         ToolRunner tool;
         std::vector<std::string> radioOptions = options;
         tool.WriteFile("source.bin", GeneratedCodeplug(5, 4));
@@ -265,6 +272,8 @@ TEST(CodeplugTransferCommand, ReadFailsCleanlyAndLeavesNoFile) {
         EXPECT_EQ(result.exitCode, 1) << result.err;
         EXPECT_NE(result.err.find("An error occurred while uploading the codeplug."),
                   std::string::npos)
+            << result.err;
+        EXPECT_EQ(result.err.find("No answer from the radio on") != std::string::npos, noAnswer)
             << result.err;
         EXPECT_FALSE(tool.Exists("out.bin"));
     }
