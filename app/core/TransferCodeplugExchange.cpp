@@ -5,7 +5,7 @@ namespace quillon {
 TransferCodeplugExchange::TransferCodeplugExchange(CommSession& link, const std::string& serial,
                                                    UpdaterView& view, const CancelFlag* cancel,
                                                    std::optional<std::string> password)
-    : view_(view), password_(std::move(password)) {
+    : view_(view), given_(std::move(password)) {
     transfer_.SetSerialKey(serial);
     transfer_.SetDevice(link);
     transfer_.SetCancelFlag(cancel);
@@ -13,18 +13,17 @@ TransferCodeplugExchange::TransferCodeplugExchange(CommSession& link, const std:
 }
 
 bool TransferCodeplugExchange::Ask(std::string& password) {
-    if (++asks_ > 1 && password_) {
-        return false;  // the given password was refused: asking again would only repeat it
-    }
-    if (password_) {
-        password = *password_;
+    if (given_.Offer(password)) {
         return true;
+    }
+    if (given_.Refused()) {
+        return false;  // the given password was refused: asking again would only repeat it
     }
     return view_.AskPassword(password);
 }
 
 int TransferCodeplugExchange::Upload(uint8_t* buffer, int32_t& length) {
-    asks_ = 0;
+    given_.NewTransfer();
     transfer_.SetBuffer(TransferBase::ImageBuffer(buffer, TransferBase::kImageBytes), 0);
     const int result = transfer_.Upload();
     length = transfer_.Length();
@@ -32,7 +31,7 @@ int TransferCodeplugExchange::Upload(uint8_t* buffer, int32_t& length) {
 }
 
 int TransferCodeplugExchange::Download(uint8_t* buffer, int32_t length) {
-    asks_ = 0;
+    given_.NewTransfer();
     transfer_.SetLength(length);
     transfer_.SetBuffer(TransferBase::ImageBuffer(buffer, TransferBase::kImageBytes), length);
     return transfer_.Download();

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/core/CodeplugExchange.h"
+#include "app/core/GivenPassword.h"
 #include "app/core/UpdaterView.h"
 #include "serial/CancelFlag.h"
 #include "transfer/CodeplugTransfer.h"
@@ -23,7 +24,7 @@ public:
 
     int Upload(uint8_t* buffer, int32_t& length) override;
     int Download(uint8_t* buffer, int32_t length) override;
-    bool PasswordWanted() const override { return asks_ > 0; }
+    bool PasswordWanted() const override { return given_.Requests() > 0; }
 
     static CodeplugExchangeFactory Factory(const CancelFlag* cancel,
                                            std::optional<std::string> password = std::nullopt);
@@ -33,8 +34,7 @@ private:
 
     UpdaterView& view_;
     CodeplugTransfer transfer_;
-    std::optional<std::string> password_;
-    int asks_ = 0;  // the radio's password requests in this transfer
+    GivenPassword given_;
 };
 
 }  // namespace quillon

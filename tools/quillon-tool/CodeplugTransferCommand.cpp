@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/core/CodeplugBackup.h"
+#include "app/core/GivenPassword.h"
 #include "link/MessageCodes.h"
 #include "link/ProtocolTiming.h"
 #include "parms/CodeplugFormat.h"
@@ -105,10 +107,34 @@ void ExplainFailure(const CodeplugTransfer& transfer, int result, const std::str
     }
 }
 
+// The terminal's prompt behind a password given beforehand: the one the radio accepted for the
+// backup read answers the write's first request; the technician is asked only when there is
+// none or the radio refused it.
+class SessionPasswordPrompt : public PasswordPrompt {
+public:
+    explicit SessionPasswordPrompt(std::optional<std::string> given) : given_(std::move(given)) {}
+
+    bool Ask(std::string& password) override {
+        if (!given_.Offer(password) && !terminal_.Ask(password)) {
+            return false;
+        }
+        lastGiven_ = password;
+        return true;
+    }
+    // The last password given to the radio: after a transfer it granted, the one it accepted.
+    const std::optional<std::string>& LastGiven() const { return lastGiven_; }
+
+private:
+    GivenPassword given_;
+    TerminalPasswordPrompt terminal_;
+    std::optional<std::string> lastGiven_;
+};
+
 // The transfer set up on a connection, with the terminal's prompt and progress bar.
 struct TransferSetup {
-    TransferSetup(CommSession& link, const EventPump& pump, RadioBytes& bytes, int32_t length)
-        : bar(pump) {
+    TransferSetup(CommSession& link, const EventPump& pump, RadioBytes& bytes, int32_t length,
+                  std::optional<std::string> password = std::nullopt)
+        : prompt(std::move(password)), bar(pump) {
         link.SetTimeout(timing::kCodeplugReplyTimeoutMs);
         transfer.SetBuffer(bytes, length);
         transfer.SetDevice(link);
@@ -116,7 +142,7 @@ struct TransferSetup {
         transfer.SetProgress(&bar);
         transfer.PassChecker().SetPasswordPrompt(&prompt);
     }
-    TerminalPasswordPrompt prompt;
+    SessionPasswordPrompt prompt;
     TerminalProgressBar bar;
     CodeplugTransfer transfer;
 };
@@ -165,9 +191,10 @@ int RunRead(const TransferOptions& options) {
 }
 
 // Reads the radio's codeplug and saves it as the updater does before it writes one back.
-// 0 with `path` set to the backup; otherwise the exit code, the reason written to stderr.
+// 0 with `path` set to the backup and `password` to the one the radio accepted, if it asked;
+// otherwise the exit code, the reason written to stderr.
 int BackUpRadioCodeplug(CommSession& link, const EventPump& pump, const std::string& serial,
-                        std::string& path) {
+                        std::string& path, std::optional<std::string>& password) {
     auto bytes = std::make_unique<RadioBytes>();
     bytes->fill(0);
     std::cout << "reading the radio's codeplug for a backup\n";
@@ -177,6 +204,7 @@ int BackUpRadioCodeplug(CommSession& link, const EventPump& pump, const std::str
         const int result = setup.transfer.Upload();
         setup.bar.Finish();
         length = setup.transfer.Length();
+        password = setup.prompt.LastGiven();
         if (result <= 0 || length <= 0) {
             std::cerr << kUploadError << "\n";
             if (result == 0) {
@@ -255,16 +283,18 @@ int RunWrite(const TransferOptions& options) {
         std::cerr << "The radio did not report its serial number; nothing written.\n";
         return kExitFailed;
     }
+    std::optional<std::string> password;
     if (!options.noBackup) {
         std::string backupPath;
-        if (const int failed = BackUpRadioCodeplug(link, connection.Pump(), serial, backupPath)) {
+        if (const int failed =
+                BackUpRadioCodeplug(link, connection.Pump(), serial, backupPath, password)) {
             return failed;
         }
     }
     auto bytes = std::make_unique<RadioBytes>();
     ToBytes(file.Image(), *bytes);
     const auto length = static_cast<int32_t>(file.ByteLength());
-    TransferSetup setup(link, connection.Pump(), *bytes, length);
+    TransferSetup setup(link, connection.Pump(), *bytes, length, password);
     setup.transfer.SetSerialKey(serial);
     const int result = setup.transfer.Download();
     setup.bar.Finish();

@@ -14,6 +14,7 @@
 #include <iterator>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "tests/parms/support/CodeplugGenerator.h"
@@ -357,6 +358,67 @@ TEST(CodeplugTransferCommand, StopSignalsEndTheCommandWith130) {
         EXPECT_EQ(tool.List(), (std::vector<std::string>{"radio.log", "source.bin"}));
         const ToolResult again = tool.Run({"info", "--port", radio.path});
         EXPECT_EQ(again.exitCode, 0) << again.err;
+    }
+}
+
+// The tool on a terminal of its own, answering `password` at each password prompt. The exit
+// code (-1 when it did not end) and the number of prompts.
+std::pair<int, int> RunAnsweringPrompts(const std::vector<std::string>& args,
+                                        const std::string& password) {
+    const std::string program = QUILLON_BINARY_DIR "/tools/quillon-tool";
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& arg : args) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    int terminal = -1;
+    const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (pid == 0) {
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    std::string seen;
+    int prompts = 0;
+    for (;;) {
+        pollfd p{terminal, POLLIN, 0};
+        char buffer[256];
+        const ssize_t n = ::poll(&p, 1, 10000) > 0 ? ::read(terminal, buffer, sizeof buffer) : 0;
+        if (n <= 0) {
+            break;
+        }
+        seen.append(buffer, static_cast<size_t>(n));
+        for (size_t at = 0; (at = seen.find("Codeplug password: ")) != std::string::npos;) {
+            seen.erase(0, at + 1);
+            ++prompts;
+            const std::string line = password + "\n";
+            EXPECT_EQ(::write(terminal, line.data(), line.size()),
+                      static_cast<ssize_t>(line.size()));
+        }
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ::close(terminal);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, prompts};
+}
+
+// The password the radio accepted for the backup read answers the write's request as well.
+TEST(CodeplugTransferCommand, WriteAsksForThePasswordOnce) {
+    for (const bool backup : {true, false}) {
+        SCOPED_TRACE(backup ? "with a backup" : "--no-backup");
+        ToolRunner tool;
+        const ScratchDataHome home(tool);
+        tool.WriteFile("in.bin", GeneratedCodeplug(23, 3));
+        Radio radio(tool, {"--codeplug-format", "5.8", "--codeplug-password", "4711",
+                           "--codeplug-out", tool.Path("stored.bin")});
+        ASSERT_FALSE(radio.path.empty());
+        std::vector<std::string> args{"codeplug", "write", "--port", radio.path};
+        if (!backup) {
+            args.push_back("--no-backup");
+        }
+        args.push_back(tool.Path("in.bin"));
+        EXPECT_EQ(RunAnsweringPrompts(args, "4711"), std::make_pair(0, 1));
+        EXPECT_TRUE(AwaitFile(tool, "stored.bin"));
+        EXPECT_EQ(home.Backups().size(), backup ? 1u : 0u);
     }
 }
 
