@@ -19,42 +19,46 @@ std::string LinkTrace::Hex(const uint8_t* bytes, int count) {
     return text;
 }
 
-namespace {
-
-// Messages whose data stay out of the trace: the codeplug password (03 0C) and the serial
-// number (04 05), which starts the scrambling of codeplug blocks.
-bool Secret(const CommMessage& message) {
-    return message.HasCode(0x03, 0x0C) || message.HasCode(0x04, 0x05);
+bool LinkTrace::Secret(const uint8_t* message, int count) {
+    return count >= 2 && ((message[0] == 0x03 && message[1] == 0x0C) ||
+                          (message[0] == 0x04 && message[1] == 0x05));
 }
 
-// The frame's bytes with every byte from the first data byte (after the two code bytes) up to
-// the end byte shown as "**", checksum included. An escaped byte shows as one "**", so that
-// the stuffing does not tell which values were hidden.
-std::string MaskedHex(const uint8_t* bytes, int count) {
-    constexpr int kHeaderEnd = 3;  // start byte and two header bytes
+std::string LinkTrace::MessageHex(const uint8_t* message, int count) {
+    if (!Secret(message, count)) {
+        return Hex(message, count);
+    }
+    std::string text = Hex(message, 2);
+    for (int i = 2; i < count; ++i) {
+        text += " **";
+    }
+    return text;
+}
+
+std::string LinkTrace::MaskedHex(const uint8_t* bytes, int count, int headerBytes) {
     constexpr int kCodeBytes = 2;
     std::string text;
     int payload = 0;  // payload bytes passed, unstuffed
     for (int i = 0; i < count; ++i) {
         const bool endByte = i == count - 1 && bytes[i] == frame::kEnd;
         const int width =
-            i >= kHeaderEnd && !endByte && bytes[i] == frame::kEscape && i + 2 < count ? 2 : 1;
-        const bool hide = i >= kHeaderEnd && !endByte && payload >= kCodeBytes;
+            i >= headerBytes && !endByte && bytes[i] == frame::kEscape && i + 2 < count ? 2 : 1;
+        const bool hide = i >= headerBytes && !endByte && payload >= kCodeBytes;
         for (int k = 0; k < (hide ? 1 : width); ++k) {
             text += text.empty() ? "" : " ";
-            text += hide ? "**" : LinkTrace::Hex(bytes + i + k, 1);
+            text += hide ? "**" : Hex(bytes + i + k, 1);
         }
-        payload += i >= kHeaderEnd ? 1 : 0;
+        payload += i >= headerBytes ? 1 : 0;
         i += width - 1;
     }
     return text;
 }
 
-}  // namespace
-
 void LinkTrace::Frame(TraceSink& sink, int64_t nowMs, const char* direction, const uint8_t* bytes,
                       int count, const CommMessage& message) {
-    const std::string wire = Secret(message) ? MaskedHex(bytes, count) : Hex(bytes, count);
+    constexpr int kHeaderBytes = 3;  // start byte and two header bytes
+    const bool secret = message.Length >= 2 && Secret(message.Data, 2);
+    const std::string wire = secret ? MaskedHex(bytes, count, kHeaderBytes) : Hex(bytes, count);
     std::string line = std::to_string(nowMs) + " " + direction + " " + wire;
     if (message.Length >= 2) {
         line += " [" + Hex(message.Data, 2);

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "link/LinkTrace.h"
 #include "link/MessageCodes.h"
 
 namespace quillon::sim {
@@ -13,6 +14,21 @@ constexpr uint8_t kWrongReplyH2 = RadioFramer::kMessageH2;
 
 const Bytes kUnableReply{query::kFamily, query::kNotAvailable};
 constexpr uint32_t kRestartSpeed = 19200;
+
+// A request as the log shows it: the codeplug password's digits masked as in the updater's
+// trace, its length and code bytes kept.
+std::string Logged(const Bytes& message) {
+    return LinkTrace::MessageHex(message.data(), static_cast<int>(message.size()));
+}
+
+// The bytes of a frame thrown away (H1 and H2 first, still stuffed), masked in the same way.
+std::string LoggedRaw(const Bytes& raw) {
+    constexpr int kHeaderBytes = 2;
+    const int count = static_cast<int>(raw.size());
+    const bool secret =
+        count > kHeaderBytes && LinkTrace::Secret(raw.data() + kHeaderBytes, count - kHeaderBytes);
+    return secret ? LinkTrace::MaskedHex(raw.data(), count, kHeaderBytes) : FormatHex(raw);
+}
 
 }  // namespace
 
@@ -39,11 +55,11 @@ std::vector<OutputStep> RadioSimulator::Receive(const uint8_t* data, size_t size
             break;
         }
         if (!event.good) {
-            log_.Write("DROP", event.reason + ": " + FormatHex(event.raw));
+            log_.Write("DROP", event.reason + ": " + LoggedRaw(event.raw));
             continue;
         }
         Request request{event.h2, std::move(event.payload)};
-        log_.Write(request.IsProbe() ? "RX-PROBE" : "RX", FormatHex(request.payload));
+        log_.Write(request.IsProbe() ? "RX-PROBE" : "RX", Logged(request.payload));
         React(request, steps);
     }
     return steps;
@@ -56,7 +72,7 @@ void RadioSimulator::React(const Request& request, std::vector<OutputStep>& step
     }
     if (reaction.dropLine) {
         lineDropped_ = true;
-        log_.Write("LINE-DROPPED", FormatHex(request.payload));
+        log_.Write("LINE-DROPPED", Logged(request.payload));
         return;
     }
     std::optional<FaultRule> fault;
@@ -65,7 +81,7 @@ void RadioSimulator::React(const Request& request, std::vector<OutputStep>& step
     }
     const size_t first = steps.size();
     if (fault && fault->silent) {
-        log_.Write("SILENT", FormatHex(request.payload));
+        log_.Write("SILENT", Logged(request.payload));
         reaction.replies.clear();
     } else if (fault) {
         if (fault->answerUnable) {

@@ -91,6 +91,23 @@ TEST_F(RadioSimulatorTest, LogsDroppedFramesAndAnswersTheNextGoodOne) {
     EXPECT_EQ(logText_.str(), "DROP bad checksum: 7F 01 04 1C 61\nRX 04 1C\n");
 }
 
+// The codeplug password stays out of the log, good frame or dropped, as in the updater's trace:
+// its length and code bytes stay, an escaped byte counts as one.
+TEST_F(RadioSimulatorTest, LogsTheCodeplugPasswordMasked) {
+    const Bytes password{0x03, 0x0C, 0x10, 0x79, 0xFF, 0xFF};  // "1079", 10 sent escaped
+    Bytes input =
+        RadioFramer::BuildFrame(password, RadioFramer::kRequestH1, RadioFramer::kMessageH2);
+    const Bytes bad =
+        RadioFramer::BuildFrame(password, RadioFramer::kRequestH1, RadioFramer::kMessageH2, 1);
+    input.insert(input.end(), bad.begin(), bad.end());
+    Run(input);
+    const std::string log = logText_.str();
+    EXPECT_NE(log.find("RX 03 0C ** ** ** **\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("DROP bad checksum: 7F 01 03 0C ** ** ** ** **\n"), std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("79"), std::string::npos) << log;
+}
+
 TEST_F(RadioSimulatorTest, ChangesSpeedAfterTheFrameAndAfterEarlierAnswers) {
     Bytes input = kFormatQuery;
     input.insert(input.end(), kFastSpeed.begin(), kFastSpeed.end());
