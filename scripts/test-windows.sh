@@ -150,7 +150,11 @@ fi
 
 if [ -f "$win/CTestTestfile.cmake" ]; then
     echo "== unit tests under wine =="
+    # The tests share the build's own wine prefix: make it once here, or the first programs
+    # started side by side would each begin to make it and one of them fail.
+    WINEPREFIX="$win/wine-prefix" "$wine" wineboot -i </dev/null >/dev/null 2>&1 || true
     (cd "$win" && ctest --output-on-failure -j "$(nproc)") || fail "unit tests under wine"
+    WINEPREFIX="$win/wine-prefix" "$wineserver" -k 2>/dev/null || true
 fi
 
 if [ "$failures" -ne 0 ]; then
