@@ -83,7 +83,24 @@ if(TARGET quillon-updater)
 endif()
 add_custom_target(quillon_package_docs ALL DEPENDS ${quillon_doc_files} ${quillon_man_pages})
 
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${quillon_doc_files}
+# The machine-readable copyright names its format by Debian's address for it; that address is
+# taken from the copyright file of a Debian package this build already has (cmake, dpkg), so
+# that the project itself writes no host name.
+set(QUILLON_COPYRIGHT_FORMAT "")
+foreach(known /usr/share/doc/cmake/copyright /usr/share/doc/dpkg/copyright
+        /usr/share/doc/lintian/copyright)
+    if(NOT QUILLON_COPYRIGHT_FORMAT AND EXISTS ${known})
+        file(STRINGS ${known} format_line REGEX "^Format: .*copyright-format/1\\.0/?$" LIMIT_COUNT 1)
+        string(REGEX REPLACE "^Format: *" "" QUILLON_COPYRIGHT_FORMAT "${format_line}")
+    endif()
+endforeach()
+if(NOT QUILLON_COPYRIGHT_FORMAT)
+    message(WARNING "No Debian copyright file names the copyright format here; the package's "
+                    "copyright file will not say its format")
+endif()
+configure_file(${PROJECT_SOURCE_DIR}/packaging/copyright.in ${quillon_doc_out}/copyright @ONLY)
+
+install(FILES ${quillon_doc_out}/copyright ${quillon_doc_files}
         DESTINATION ${quillon_doc_dir})
 install(FILES ${quillon_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${quillon_doc_dir})
