@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,10 @@ public:
     // end, so that the lines of programs appending to one file at once never mix. False, with
     // `error` set, when the file cannot be opened or the write falls short.
     static bool Append(const std::string& path, const std::string& bytes, std::string& error);
+
+    // Opens `path` to append to it through a stream (made private to the user when new, where
+    // files have modes); nullptr, with `error` set, when it cannot be opened.
+    static std::FILE* OpenForAppending(const std::string& path, std::string& error);
 
     // The system's text for the last failure of the calling thread.
     static std::string LastErrorText();

@@ -67,7 +67,7 @@ std::string CodeplugBackup::FileName(const std::string& serial, std::time_t when
     return "codeplug-" + SafeSerial(serial) + "-" + stamp + ".bin";
 }
 
-bool CodeplugBackup::Ready(std::string& error) const {
+bool CodeplugBackup::MakeFolder(std::string& error) const {
     if (folder_.empty()) {
 #ifdef _WIN32
         error = "no folder for backups (LOCALAPPDATA is not set)";
@@ -76,7 +76,11 @@ bool CodeplugBackup::Ready(std::string& error) const {
 #endif
         return false;
     }
-    if (!FileSystem::MakeFolders(folder_, error)) {
+    return FileSystem::MakeFolders(folder_, error);
+}
+
+bool CodeplugBackup::Ready(std::string& error) const {
+    if (!MakeFolder(error)) {
         return false;
     }
     // A file of a fresh name, made and removed again: the folder takes new files.
@@ -91,15 +95,7 @@ bool CodeplugBackup::Ready(std::string& error) const {
 
 bool CodeplugBackup::Save(const uint8_t* bytes, std::size_t length, const std::string& serial,
                           std::string& path, std::string& error) const {
-    if (folder_.empty()) {
-#ifdef _WIN32
-        error = "no folder for backups (LOCALAPPDATA is not set)";
-#else
-        error = "no folder for backups (neither XDG_DATA_HOME nor HOME is set)";
-#endif
-        return false;
-    }
-    if (!FileSystem::MakeFolders(folder_, error)) {
+    if (!MakeFolder(error)) {
         return false;
     }
     const std::string base = FileName(serial, std::time(nullptr));

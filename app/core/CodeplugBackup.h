@@ -33,6 +33,8 @@ public:
               std::string& path, std::string& error) const;
 
 private:
+    // The backup folder, made when it is not there yet; false with `error` when it cannot be.
+    bool MakeFolder(std::string& error) const;
     std::string folder_;
 };
 

@@ -193,4 +193,16 @@ bool FileSystem::Append(const std::string& path, const std::string& bytes, std::
     return true;
 }
 
+std::FILE* FileSystem::OpenForAppending(const std::string& path, std::string& error) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
+    std::FILE* file = fd < 0 ? nullptr : ::fdopen(fd, "a");
+    if (file == nullptr) {
+        error = LastErrorText();
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+    return file;
+}
+
 }  // namespace quillon

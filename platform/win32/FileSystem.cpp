@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "platform/win32/WideText.h"
 
 namespace quillon {
@@ -173,6 +176,15 @@ bool FileSystem::Append(const std::string& path, const std::string& bytes, std::
         return false;
     }
     return true;
+}
+
+std::FILE* FileSystem::OpenForAppending(const std::string& path, std::string& error) {
+    // Binary, so that lines end as on every other system.
+    std::FILE* file = ::_wfopen(WideText(path).c_str(), L"ab");
+    if (file == nullptr) {
+        error = std::strerror(errno);
+    }
+    return file;
 }
 
 }  // namespace quillon

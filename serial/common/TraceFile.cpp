@@ -1,11 +1,8 @@
 #include "serial/TraceFile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
+
+#include "platform/FileSystem.h"
 
 namespace quillon {
 
@@ -18,13 +15,10 @@ TraceFile::~TraceFile() {
 
 std::unique_ptr<TraceFile> TraceFile::Open(const std::string& path, std::string& error) {
     // Readable by its owner only: a trace shows the whole conversation with the radio.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
-    std::FILE* file = fd < 0 ? nullptr : ::fdopen(fd, "a");
+    std::string why;
+    std::FILE* file = FileSystem::OpenForAppending(path, why);
     if (file == nullptr) {
-        error = "Cannot open the trace file " + path + ": " + std::strerror(errno);
-        if (fd >= 0) {
-            ::close(fd);
-        }
+        error = "Cannot open the trace file " + path + ": " + why;
         return nullptr;
     }
     return std::unique_ptr<TraceFile>(new TraceFile(file));
